@@ -1,0 +1,11 @@
+// At most one picker per user session.
+//
+// claimSingleInstance() takes a per-session marker and keeps it until the
+// process ends, however it ends. It returns false only when another running
+// picker holds the marker; any other failure lets start-up go on.
+#ifndef SINGLEINSTANCE_H
+#define SINGLEINSTANCE_H
+
+bool claimSingleInstance();
+
+#endif // SINGLEINSTANCE_H

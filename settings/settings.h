@@ -1,0 +1,27 @@
+// The per-user store of the eight 32-bit values that the picker publishes.
+//
+// One declaration, one implementation per platform: the registry key
+// HKEY_CURRENT_USER\SOFTWARE\screen-capture-rvk on Windows, the key folder
+// ${XDG_CONFIG_HOME:-$HOME/.config}/screen-capture-rvk/ elsewhere.
+//
+// Every function returns 0 on success and -1 on failure. A read stores the
+// default first and leaves it in place unless a well-formed DWORD was read.
+// The store never creates its key: installing the program does.
+#ifndef SETTINGS_H
+#define SETTINGS_H
+
+#include <cstdint>
+
+int readSetting(const char *name, int32_t *value, int32_t defaultValue);
+int writeSetting(const char *name, int32_t value);
+// Opens the key once and sets first, then second.
+int writeSettingPair(const char *firstName, int32_t firstValue,
+                     const char *secondName, int32_t secondValue);
+
+// The two pairs. The pair reads always return 0; missing values read as 0.
+int readPosition(int32_t *x, int32_t *y);
+int writePosition(int32_t x, int32_t y);
+int readSize(int32_t *width, int32_t *height);
+int writeSize(int32_t width, int32_t height);
+
+#endif // SETTINGS_H

@@ -1,0 +1,113 @@
+#include "scrm.h"
+#include "capturewgt.h"
+#include "presets.h"
+#include "settings.h"
+
+#include <QIcon>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <limits>
+
+namespace {
+
+// Stored values come from outside; a sum of two of them must not overflow.
+int clampedSum(qint64 a, qint64 b)
+{
+    return int(qBound<qint64>(std::numeric_limits<int>::min(), a + b,
+                              std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+SCRM::SCRM(QWidget *parent)
+    : QWidget(parent),
+      dragOffset(0, 0),
+      dragging(false),
+      titleBar(nullptr),
+      logoButton(nullptr),
+      titleLabel(nullptr),
+      borderButton(nullptr),
+      showCapture(0),
+      captureButton(nullptr),
+      openCam(0),
+      biggerButton(nullptr),
+      smallerButton(nullptr),
+      captureWidget(nullptr),
+      dpiScale(1.0),
+      currentScreen(nullptr),
+      resizing(false),
+      pressWidth(0),
+      pressPoint(0, 0),
+      borderThickness(0),
+      topmostTimer(nullptr)
+{
+    int startX;
+    int startY;
+    int width;
+    int height;
+    readPosition(&startX, &startY);
+    readSize(&width, &height);
+    // A size of 0 or less cannot be shown: start from the default instead.
+    if (width <= 0 || height <= 0) {
+        width = 600;
+        height = 338;
+        writeSize(width, height);
+    }
+    readSetting("open_cam", &openCam, 0);
+    readSetting("show_capture", &showCapture, 0);
+
+    // Until the window is shown its screen is the one under its geometry, so
+    // the presets and the scale below are those of the stored position.
+    move(startX, clampedSum(startY, -21));
+    rebuildPresets();
+
+    titleBarSize = QSize(width, 20);
+    captureRect = QRect(QPoint(startX, startY),
+                        QPoint(clampedSum(startX, width - 1), clampedSum(startY, height - 1)));
+    windowSize = QSize(width, clampedSum(height, 21));
+
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setWindowIcon(QIcon(QStringLiteral(":/Image/LOGO.ico")));
+    resize(windowSize);
+    currentScreen = screen();
+
+    buildUi();
+
+    writeSetting("screen_scale", int(currentScreen->logicalDotsPerInch() / 96.0 * 100.0));
+
+    connect(borderButton, SIGNAL(clicked()), this, SLOT(clickShowCaptureWdgBtn()));
+    connect(captureButton, SIGNAL(clicked()), this, SLOT(clickDoCaptureBtn()));
+    connect(biggerButton, SIGNAL(pressed()), this, SLOT(pressedBiggerBtn()));
+    connect(biggerButton, SIGNAL(released()), this, SLOT(releasedBiggerBtn()));
+    connect(smallerButton, SIGNAL(pressed()), this, SLOT(pressedSmallerBtn()));
+    connect(smallerButton, SIGNAL(released()), this, SLOT(releasedSmallerBtn()));
+
+    dpiScale = screen()->logicalDotsPerInch() / 96.0;
+    readSetting("capture_border", &borderThickness, 0);
+    setAttribute(Qt::WA_MouseTracking);
+    resizing = false;
+    dragging = false;
+
+    topmostTimer = new QTimer(this);
+    connect(topmostTimer, SIGNAL(timeout()), this, SLOT(timeoutSlot()));
+    topmostTimer->start(50);
+    watchDisplayChanges();
+
+    move(100, 100);
+}
+
+SCRM::~SCRM() = default;
+
+void SCRM::rebuildPresets()
+{
+    sizePresets = presetsForScreen(screen()->geometry().size());
+}
+
+void SCRM::writeOverlayPosition()
+{
+    const QPoint corner = captureWidget->mapToGlobal(QPoint(0, 0));
+    writePosition(corner.x(), corner.y());
+}

@@ -1,0 +1,71 @@
+#include "scrm.h"
+#include "capturewgt.h"
+#include "presets.h"
+#include "settings.h"
+
+#include <QMouseEvent>
+#include <QScreen>
+
+#include <cstdlib>
+
+void SCRM::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    dragging = true;
+    dragOffset = roundHalfUp(event->screenPos()) - pos();
+    pressWidth = width();
+    pressPoint = roundHalfUp(event->localPos());
+    if (gripRect.contains(pressPoint, false))
+        resizing = true;
+}
+
+void SCRM::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint local = roundHalfUp(event->localPos());
+    const Qt::CursorShape shape =
+        gripRect.contains(local, false) ? Qt::SizeFDiagCursor : Qt::ArrowCursor;
+    // Asking the window system again for the cursor it has costs a request
+    // on every move.
+    if (cursor().shape() != shape)
+        setCursor(shape);
+
+    if (resizing) {
+        const QSize capture =
+            cornerResizeSize(sizePresets, pressWidth + (local.x() - pressPoint.x()));
+        captureRect.setRight(captureRect.left() + capture.width() - 1);
+        captureRect.setBottom(captureRect.top() + capture.height() - 1);
+        windowSize = QSize(capture.width(), capture.height() + 21);
+        resize(windowSize);
+        writeSize(capture.width(), capture.height());
+    } else if (dragging) {
+        move(roundHalfUp(event->screenPos()) - dragOffset);
+        writeOverlayPosition();
+    }
+}
+
+void SCRM::mouseReleaseEvent(QMouseEvent *)
+{
+    if (dragging && screen() != currentScreen) {
+        currentScreen = screen();
+        rebuildPresets();
+    }
+    // Written so that a NaN on either side counts as a change of scale.
+    const double scale = screen()->logicalDotsPerInch() / 96.0;
+    if (!(scale == dpiScale))
+        std::exit(0);
+    dragging = false;
+    resizing = false;
+}
+
+void SCRM::resizeEvent(QResizeEvent *event)
+{
+    // The size the window asked for decides, not the one the event carries.
+    if (windowSize.width() == sizePresets.last().width()) {
+        move(screen()->geometry().topLeft());
+        writeOverlayPosition();
+    }
+    gripRect = gripRectFor(size(), frameThicknessFor(borderThickness));
+    updateInteriorMask();
+    QWidget::resizeEvent(event);
+}

@@ -1,0 +1,49 @@
+// X11 (and the other Qt platforms of Unix) for the window's platform duties.
+#include "scrm.h"
+#include "capturewgt.h"
+
+#include <QGuiApplication>
+#include <QLayout>
+#include <QRegion>
+#include <QScreen>
+
+#include <cstdlib>
+
+bool SCRM::nativeEvent(const QByteArray &eventType, void *message, long *result)
+{
+    // Display changes arrive here as screen signals instead.
+    return QWidget::nativeEvent(eventType, message, result);
+}
+
+void SCRM::watchDisplayChanges()
+{
+    const auto quit = [] { std::exit(0); };
+    connect(qApp, &QGuiApplication::screenAdded, this, quit);
+    connect(qApp, &QGuiApplication::screenRemoved, this, quit);
+    connect(qApp, &QGuiApplication::primaryScreenChanged, this, quit);
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (QScreen *screen : screens)
+        connect(screen, &QScreen::geometryChanged, this, quit);
+}
+
+void SCRM::timeoutSlot()
+{
+    // Never activate: that would take the keyboard from the user's other
+    // windows twenty times a second.
+    raise();
+}
+
+void SCRM::updateInteriorMask()
+{
+    // Without a compositor X11 paints translucent pixels black and never
+    // passes clicks through them; cutting the interior out of the window
+    // shows what lies below and lets clicks reach it.
+    if (captureWidget->isHidden()) {
+        clearMask();
+        return;
+    }
+    layout()->activate();
+    const int t = captureWidget->frameThickness();
+    const QRect interior = captureWidget->geometry().adjusted(t, t, -t, -t);
+    setMask(QRegion(rect()).subtracted(QRegion(interior)));
+}
