@@ -18,6 +18,12 @@ int writeSetting(const char *name, int32_t value);
 int writeSettingPair(const char *firstName, int32_t firstValue,
                      const char *secondName, int32_t secondValue);
 
+// Reads both values as one: never the first of one pair write with the
+// second of another. Returns 0 and sets both variables when both values are
+// DWORDs; otherwise returns -1 and sets neither.
+int readSettingPair(const char *firstName, int32_t *firstValue,
+                    const char *secondName, int32_t *secondValue);
+
 // The two pairs. The pair reads always return 0; missing values read as 0.
 int readPosition(int32_t *x, int32_t *y);
 int writePosition(int32_t x, int32_t y);

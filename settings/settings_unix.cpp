@@ -162,6 +162,23 @@ int readSetting(const char *name, int32_t *value, int32_t defaultValue)
     return getValue(key.descriptor(), name, value) ? 0 : -1;
 }
 
+int readSettingPair(const char *firstName, int32_t *firstValue,
+                    const char *secondName, int32_t *secondValue)
+{
+    // Pair writes hold the exclusive lock for both sets.
+    const Key key(LOCK_SH);
+    if (!key.isOpen())
+        return -1;
+    int32_t first = 0;
+    int32_t second = 0;
+    if (!getValue(key.descriptor(), firstName, &first)
+        || !getValue(key.descriptor(), secondName, &second))
+        return -1;
+    *firstValue = first;
+    *secondValue = second;
+    return 0;
+}
+
 int writeSetting(const char *name, int32_t value)
 {
     const Key key(LOCK_EX);

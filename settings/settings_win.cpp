@@ -68,6 +68,33 @@ int readSetting(const char *name, int32_t *value, int32_t defaultValue)
     return 0;
 }
 
+int readSettingPair(const char *firstName, int32_t *firstValue,
+                    const char *secondName, int32_t *secondValue)
+{
+    // The registry has no lock to share with the writer, which sets the
+    // first value before the second: read until two rounds in a row agree.
+    int32_t first = 0;
+    int32_t second = 0;
+    int status = readSetting(firstName, &first, 0) | readSetting(secondName, &second, 0);
+    for (int round = 0; round < 100; ++round) {
+        int32_t firstAgain = 0;
+        int32_t secondAgain = 0;
+        const int statusAgain =
+            readSetting(firstName, &firstAgain, 0) | readSetting(secondName, &secondAgain, 0);
+        const bool agree = statusAgain == status && firstAgain == first && secondAgain == second;
+        first = firstAgain;
+        second = secondAgain;
+        status = statusAgain;
+        if (agree)
+            break;
+    }
+    if (status == 0) {
+        *firstValue = first;
+        *secondValue = second;
+    }
+    return status;
+}
+
 int writeSetting(const char *name, int32_t value)
 {
     const RegistryKey key(KEY_SET_VALUE);
