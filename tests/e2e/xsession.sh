@@ -1,0 +1,54 @@
+#!/bin/bash
+# Runs a command in a private X session: Xvfb at 1920x1080 and 96 DPI, with
+# openbox. With --two-screens, a nested Xephyr shows two screens side by side
+# (1920x1080 and 1366x768) and the command runs there.
+set -u
+two_screens=0
+if [ "${1:-}" = --two-screens ]; then
+    two_screens=1
+    shift
+fi
+
+tmp=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# -displayfd picks a free display, so sessions can run side by side.
+start_server() { # name, args...
+    local name=$1
+    shift
+    "$@" -displayfd 3 3>"$tmp/$name.display" >"$tmp/$name.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 200); do
+        [ -s "$tmp/$name.display" ] && break
+        sleep 0.05
+    done
+    if [ ! -s "$tmp/$name.display" ]; then
+        echo "xsession: $name did not start" >&2
+        cat "$tmp/$name.log" >&2
+        exit 1
+    fi
+    echo ":$(head -n1 "$tmp/$name.display")"
+}
+
+display=$(start_server xvfb Xvfb -screen 0 1920x1080x24 -noreset -dpi 96 -nolisten tcp) || exit 1
+export DISPLAY=$display
+if [ $two_screens = 1 ]; then
+    display=$(start_server xephyr Xephyr -screen 1920x1080+0+0 -screen 1366x768+1920+0 \
+        +xinerama -extension RANDR -noreset -dpi 96 -nolisten tcp) || exit 1
+    export DISPLAY=$display
+fi
+
+openbox >"$tmp/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.05
+done
+
+"$@"
