@@ -1,0 +1,20 @@
+#!/bin/bash
+# Installs what is missing, builds, creates the settings key for this user
+# when it is absent, and starts the picker.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+
+ensure_packages "${build_packages[@]}"
+build "$source_dir/build"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "zorvi: no display to show the picker on (DISPLAY is not set)" >&2
+    exit 1
+fi
+
+# The picker only opens its key; creating it is the installer's step.
+config=${XDG_CONFIG_HOME:-}
+[ "${config#/}" != "$config" ] || config=$HOME/.config
+mkdir -p -m 0700 "$config/screen-capture-rvk"
+
+exec "$source_dir/build/app/zorvi" "$@"

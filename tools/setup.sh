@@ -1,0 +1,40 @@
+# Sourced by run.sh and test.sh: installs the Debian packages that are
+# missing (as root, or through sudo) and builds the project.
+#
+#     ensure_packages PACKAGE...
+#     build DIR [CMAKE_OPTION...]
+
+source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+build_packages=(cmake g++ make qtbase5-dev googletest libgtest-dev fonts-dejavu-core)
+
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "zorvi: missing packages (${missing[*]}), and no root or sudo to install them" >&2
+            return 1
+        fi
+        sudo=(sudo -n)
+    fi
+    echo "zorvi: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q </dev/null &&
+        "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends \
+            "${missing[@]}" </dev/null
+}
+
+build() {
+    local dir=$1
+    shift
+    cmake -S "$source_dir" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
+        cmake --build "$dir" -j "$(nproc)"
+}
