@@ -4,11 +4,7 @@
 #include "xtools.h"
 
 #include <QtTest>
-#include <QDir>
-#include <QLayout>
-#include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 
 namespace {
 

@@ -98,6 +98,7 @@ class TestScrm : public QObject
 private slots:
     void startSize_data();
     void startSize();
+    void startAtTheScreensWidth();
     void screenScale();
     void initialLook_data();
     void initialLook();
@@ -150,6 +151,23 @@ void TestScrm::startSize()
              Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     QVERIFY(window.testAttribute(Qt::WA_TranslucentBackground));
     QVERIFY(window.windowIcon().availableSizes().isEmpty());
+}
+
+void TestScrm::startAtTheScreensWidth()
+{
+    // Stored as wide as the last preset: the first showing places the window
+    // in the screen's corner and publishes that position.
+    TestKey key;
+    writeSize(800, 500);
+    writePosition(300, 200);
+    SCRM window;
+    QCOMPARE(window.pos(), QPoint(100, 100));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.pos(), QPoint(0, 0));
+    QCOMPARE(TestKey::value("start_x"), 0);
+    QCOMPARE(TestKey::value("start_y"), 0);
+    QCOMPARE(window.size(), QSize(800, 521));
 }
 
 void TestScrm::screenScale()
