@@ -17,6 +17,19 @@ QImage screenshot()
     return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
 }
 
+// Another application's window, in one colour, to put under or over the picker.
+void showPlainWindow(QWidget *window, Qt::WindowFlags flags, const QRect &geometry,
+                     const QColor &colour)
+{
+    window->setWindowFlags(flags);
+    window->setGeometry(geometry);
+    window->setAutoFillBackground(true);
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, colour);
+    window->setPalette(palette);
+    window->show();
+}
+
 } // namespace
 
 class TestPicker : public QObject
@@ -70,13 +83,7 @@ void TestPicker::interiorPassesClicksThrough()
     Picker picker;
     QVERIFY(picker.start({{"show_capture", 1}}));
     QWidget below;
-    below.setWindowFlags(Qt::FramelessWindowHint);
-    below.setGeometry(250, 250, 100, 100);
-    below.setAutoFillBackground(true);
-    QPalette palette = below.palette();
-    palette.setColor(QPalette::Window, Qt::yellow);
-    below.setPalette(palette);
-    below.show();
+    showPlainWindow(&below, Qt::FramelessWindowHint, QRect(250, 250, 100, 100), Qt::yellow);
     QVERIFY(QTest::qWaitForWindowExposed(&below));
     QTRY_COMPARE(below.windowHandle()->position(), QPoint(250, 250));
     // Seen through the interior, with the frame on top of it.
@@ -206,13 +213,8 @@ void TestPicker::staysOnTopWithoutTakingFocus()
     Picker picker;
     QVERIFY(picker.start({{"show_capture", 1}}));
     QWidget above;
-    above.setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    above.setGeometry(50, 200, 200, 200);
-    above.setAutoFillBackground(true);
-    QPalette palette = above.palette();
-    palette.setColor(QPalette::Window, Qt::green);
-    above.setPalette(palette);
-    above.show();
+    showPlainWindow(&above, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint,
+                    QRect(50, 200, 200, 200), Qt::green);
     QVERIFY(QTest::qWaitForWindowExposed(&above));
     above.activateWindow();
     const QString aboveId = QString::number(above.winId());
