@@ -10,7 +10,8 @@ namespace {
 
 const wchar_t markerName[] = L"SCRM-TAVRO";
 
-struct Holder {
+struct Holder
+{
     HANDLE process = nullptr;
     HANDLE input = nullptr; // closing it lets the holder end
     HANDLE output = nullptr;
@@ -32,7 +33,7 @@ std::wstring holderPath()
 
 Holder start()
 {
-    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    SECURITY_ATTRIBUTES inheritable = { sizeof inheritable, nullptr, TRUE };
     HANDLE inRead, inWrite, outRead, outWrite;
     EXPECT_TRUE(CreatePipe(&inRead, &inWrite, &inheritable, 0));
     EXPECT_TRUE(CreatePipe(&outRead, &outWrite, &inheritable, 0));
@@ -57,7 +58,7 @@ Holder start()
         CloseHandle(info.hThread);
     CloseHandle(inRead);
     CloseHandle(outWrite);
-    return Holder{info.hProcess, inWrite, outRead};
+    return Holder { info.hProcess, inWrite, outRead };
 }
 
 // "held" once it holds the marker, "" when it exited without it.
@@ -112,12 +113,13 @@ TEST(SingleInstance, SecondStartFailsWhileTheFirstRuns)
 TEST(SingleInstance, StartSucceedsAfterTheFirstEnds)
 {
     const UINT killedCode = 9;
-    for (const bool killed : {false, true}) {
+    for (const bool killed : { false, true }) {
         SCOPED_TRACE(killed ? "killed" : "ended");
         Holder first = start();
         ASSERT_EQ(firstLine(first), "held");
-        if (killed)
+        if (killed) {
             EXPECT_TRUE(TerminateProcess(first.process, killedCode));
+        }
         EXPECT_EQ(exitCode(first), killed ? killedCode : 0u);
         EXPECT_FALSE(markerExists());
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -18,8 +20,8 @@ const wchar_t keyName[] = L"SOFTWARE\\screen-capture-rvk";
 std::wstring sandboxName()
 {
     static unsigned counter = 0;
-    return L"SOFTWARE\\zorvi-tests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++counter);
+    return L"SOFTWARE\\zorvi-tests\\" + std::to_wstring(GetCurrentProcessId()) + L"-"
+        + std::to_wstring(++counter);
 }
 
 HKEY sandboxKey = nullptr;
@@ -54,10 +56,14 @@ public:
 TestKey::TestKey()
 {
     sandboxPath = sandboxName();
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, sandboxPath.c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &sandboxKey, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, sandboxKey), ERROR_SUCCESS);
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, sandboxPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &sandboxKey, nullptr)
+            != ERROR_SUCCESS
+        || RegOverridePredefKey(HKEY_CURRENT_USER, sandboxKey) != ERROR_SUCCESS) {
+        // Going on would run the tests against the user's own settings.
+        std::fputs("cannot map HKEY_CURRENT_USER onto a throwaway key\n", stderr);
+        std::abort();
+    }
     EXPECT_FALSE(exists());
 }
 
@@ -100,13 +106,21 @@ void TestKey::putDword(const char *name, uint32_t value)
 void TestKey::putText(const char *name, const std::string &text)
 {
     ASSERT_GE(text.size(), 2u);
-    const wchar_t data[2] = {wchar_t(text[0]), wchar_t(text[1])};
-    static_assert(sizeof data == 4, "a text as long as a DWORD");
-    const OpenKey open(KEY_SET_VALUE);
+    // The registry counts a terminator the caller left out when a null
+    // character follows the data: a third one that is not null keeps the
+    // value at 4 bytes.
+    const wchar_t data[3] = { wchar_t(text[0]), wchar_t(text[1]), L'-' };
+    const OpenKey open(KEY_SET_VALUE | KEY_QUERY_VALUE);
     ASSERT_NE(open.key, nullptr);
     ASSERT_EQ(RegSetValueExW(open.key, wide(name).c_str(), 0, REG_SZ,
-                             reinterpret_cast<const BYTE *>(data), sizeof data),
+                             reinterpret_cast<const BYTE *>(data), 4),
               ERROR_SUCCESS);
+    DWORD type = 0;
+    DWORD size = 0;
+    ASSERT_EQ(RegQueryValueExW(open.key, wide(name).c_str(), nullptr, &type, nullptr, &size),
+              ERROR_SUCCESS);
+    ASSERT_EQ(type, DWORD(REG_SZ));
+    ASSERT_EQ(size, 4u);
 }
 
 std::optional<uint32_t> TestKey::dword(const char *name) const
@@ -118,12 +132,11 @@ std::optional<uint32_t> TestKey::dword(const char *name) const
     BYTE data[16] = {};
     DWORD type = 0;
     DWORD size = sizeof data;
-    if (RegQueryValueExW(open.key, wide(name).c_str(), nullptr, &type, data, &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD || size != 4)
+    if (RegQueryValueExW(open.key, wide(name).c_str(), nullptr, &type, data, &size) != ERROR_SUCCESS
+        || type != REG_DWORD || size != 4)
         return std::nullopt;
-    return uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
-           uint32_t(data[3]) << 24;
+    return uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16
+        | uint32_t(data[3]) << 24;
 }
 
 std::vector<std::string> TestKey::names() const
@@ -135,8 +148,8 @@ std::vector<std::string> TestKey::names() const
     for (DWORD index = 0;; ++index) {
         wchar_t name[16384]; // the longest value name the registry allows, and its end
         DWORD length = sizeof name / sizeof name[0];
-        const LONG status =
-            RegEnumValueW(open.key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        const LONG status
+            = RegEnumValueW(open.key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS)
             break;
         EXPECT_EQ(status, ERROR_SUCCESS);
