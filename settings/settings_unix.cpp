@@ -8,6 +8,7 @@
 // key folder, shared to read and exclusive to write, so a reader that takes
 // the shared lock never sees half a pair.
 #include "settings.h"
+#include "keyfolder.h"
 #include "valueformat.h"
 
 #include <cerrno>
@@ -23,26 +24,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string keyPath()
-{
-    // A relative or empty XDG_CONFIG_HOME counts as unset.
-    const char *config = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config && config[0] == '/') {
-        base = config;
-    } else {
-        const char *home = std::getenv("HOME");
-        if (!home || home[0] != '/') {
-            const passwd *pw = getpwuid(getuid());
-            home = pw ? pw->pw_dir : nullptr;
-        }
-        if (!home || home[0] != '/')
-            return std::string();
-        base = std::string(home) + "/.config";
-    }
-    return base + "/screen-capture-rvk";
-}
 
 // Names beginning with '.' are temporaries, never values.
 bool isValueName(const char *name)
@@ -68,7 +49,7 @@ class Key
 public:
     explicit Key(int lockOperation)
     {
-        const std::string path = keyPath();
+        const std::string path = keyFolderPath();
         if (path.empty())
             return;
         fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -152,6 +133,26 @@ bool setValue(int keyFd, const char *name, int32_t value)
 }
 
 } // namespace
+
+std::string keyFolderPath()
+{
+    // A relative or empty XDG_CONFIG_HOME counts as unset.
+    const char *config = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (config && config[0] == '/') {
+        base = config;
+    } else {
+        const char *home = std::getenv("HOME");
+        if (!home || home[0] != '/') {
+            const passwd *pw = getpwuid(getuid());
+            home = pw ? pw->pw_dir : nullptr;
+        }
+        if (!home || home[0] != '/')
+            return std::string();
+        base = std::string(home) + "/.config";
+    }
+    return base + "/screen-capture-rvk";
+}
 
 int readSetting(const char *name, int32_t *value, int32_t defaultValue)
 {

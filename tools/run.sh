@@ -13,8 +13,6 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 # The picker only opens its key; creating it is the installer's step.
-config=${XDG_CONFIG_HOME:-}
-[ "${config#/}" != "$config" ] || config=$HOME/.config
-mkdir -p -m 0700 "$config/screen-capture-rvk"
+"$source_dir/build/cli/zorvi-settings" init >/dev/null
 
 exec "$source_dir/build/app/zorvi" "$@"

@@ -1,0 +1,113 @@
+// inotify on the key folder, and the stop signals read from a signalfd, so
+// that one poll() waits for both and no signal slips in between a check
+// and the wait.
+#include "key.h"
+#include "watch.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace {
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : fd(fd) { }
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+
+    int get() const { return fd; }
+
+private:
+    int fd;
+};
+
+// A signal ignored at start (a background job of a script) stays ignored.
+int stopSignalDescriptor()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal : { SIGINT, SIGTERM }) {
+        struct sigaction current;
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+            sigaddset(&signals, signal);
+    }
+    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0)
+        return -1;
+    return signalfd(-1, &signals, SFD_CLOEXEC);
+}
+
+enum class Events { None, ValueTouched, KeyGone };
+
+Events drainEvents(int fd)
+{
+    Events result = Events::None;
+    alignas(inotify_event) char buffer[4096];
+    ssize_t length;
+    while ((length = read(fd, buffer, sizeof buffer)) > 0) {
+        for (ssize_t offset = 0; offset < length;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + offset);
+            offset += ssize_t(sizeof(inotify_event) + event->len);
+            if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED))
+                return Events::KeyGone;
+            // Names beginning with '.' are the store's temporaries, never values.
+            if ((event->mask & IN_Q_OVERFLOW) || (event->len > 0 && event->name[0] != '.'))
+                result = Events::ValueTouched;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+int watchKey(const std::function<void()> &refresh)
+{
+    const std::string path = keyLocation();
+    const Descriptor stop(stopSignalDescriptor());
+    const Descriptor events(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    const uint32_t mask = IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE | IN_DELETE | IN_DELETE_SELF
+        | IN_MOVE_SELF | IN_ONLYDIR;
+    if (stop.get() < 0 || events.get() < 0
+        || inotify_add_watch(events.get(), path.c_str(), mask) < 0) {
+        std::fprintf(stderr, "zorvi-settings: cannot watch %s: %s\n", path.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+
+    refresh();
+    for (;;) {
+        pollfd fds[2] = { { stop.get(), POLLIN, 0 }, { events.get(), POLLIN, 0 } };
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("zorvi-settings: poll");
+            return 1;
+        }
+        if (fds[0].revents)
+            return 0;
+        switch (drainEvents(events.get())) {
+        case Events::KeyGone:
+            std::fprintf(stderr, "zorvi-settings: the settings key %s went away\n", path.c_str());
+            return 1;
+        case Events::ValueTouched:
+            refresh();
+            break;
+        case Events::None:
+            break;
+        }
+    }
+}
