@@ -81,25 +81,32 @@ void strikeThrough(QPainter &painter, const QColor &colour)
     painter.drawLine(from, to);
 }
 
+// The four corners of the square lo..hi, each an L with arms of arm.
+QPainterPath cornerBrackets(qreal lo, qreal hi, qreal arm)
+{
+    QPainterPath path;
+    path.moveTo(lo, lo + arm);
+    path.lineTo(lo, lo);
+    path.lineTo(lo + arm, lo);
+    path.moveTo(hi - arm, lo);
+    path.lineTo(hi, lo);
+    path.lineTo(hi, lo + arm);
+    path.moveTo(hi, hi - arm);
+    path.lineTo(hi, hi);
+    path.lineTo(hi - arm, hi);
+    path.moveTo(lo + arm, hi);
+    path.lineTo(lo, hi);
+    path.lineTo(lo, hi - arm);
+    return path;
+}
+
 // Viewfinder corners around a red "recording" dot, on the 200 grid.
 void drawLogoGlyph(QPainter &painter)
 {
     constexpr qreal lo = 24;
     constexpr qreal hi = 176;
     constexpr qreal arm = 50;
-    QPainterPath corners;
-    corners.moveTo(lo, lo + arm);
-    corners.lineTo(lo, lo);
-    corners.lineTo(lo + arm, lo);
-    corners.moveTo(hi - arm, lo);
-    corners.lineTo(hi, lo);
-    corners.lineTo(hi, lo + arm);
-    corners.moveTo(hi, hi - arm);
-    corners.lineTo(hi, hi);
-    corners.lineTo(hi - arm, hi);
-    corners.moveTo(lo + arm, hi);
-    corners.lineTo(lo, hi);
-    corners.lineTo(lo, hi - arm);
+    QPainterPath corners = cornerBrackets(lo, hi, arm);
     painter.setPen(QPen(kInk, 22, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.drawPath(corners);
 
@@ -156,19 +163,7 @@ QImage frameHidden()
     const qreal arm = 34;
     const qreal mid = 100;
     const qreal half = 16;
-    QPainterPath dashes;
-    dashes.moveTo(lo, lo + arm);
-    dashes.lineTo(lo, lo);
-    dashes.lineTo(lo + arm, lo);
-    dashes.moveTo(hi - arm, lo);
-    dashes.lineTo(hi, lo);
-    dashes.lineTo(hi, lo + arm);
-    dashes.moveTo(hi, hi - arm);
-    dashes.lineTo(hi, hi);
-    dashes.lineTo(hi - arm, hi);
-    dashes.moveTo(lo + arm, hi);
-    dashes.lineTo(lo, hi);
-    dashes.lineTo(lo, hi - arm);
+    QPainterPath dashes = cornerBrackets(lo, hi, arm);
     dashes.moveTo(mid - half, lo);
     dashes.lineTo(mid + half, lo);
     dashes.moveTo(mid - half, hi);
