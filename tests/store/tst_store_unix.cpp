@@ -1,6 +1,7 @@
 // The key folder's own promises: the 12-byte record, in-place updates, and
 // values in odd states (links, FIFOs, folders, junk) that never hang, never
 // get written through, and never count as DWORDs.
+#include "readonly.h"
 #include "settings.h"
 #include "testkey.h"
 #include "valueformat.h"
@@ -156,7 +157,12 @@ TEST_F(UnixStore, NeverWritesThroughALink)
     EXPECT_EQ(readSetting("start_x", &x, 9), -1) << "a symbolic link is not a DWORD";
     EXPECT_EQ(x, 9);
 
+    ASSERT_EQ(symlink("capture_width", value("capture_width").c_str()), 0);
+    EXPECT_EQ(readSetting("capture_width", &x, 9), -1) << "a link to itself never resolves";
+
     ASSERT_EQ(writePosition(5, 6), 0);
+    ASSERT_EQ(writeSetting("capture_width", 7), 0);
+    EXPECT_EQ(key.dword("capture_width"), 7u);
     EXPECT_EQ(contentOf(target), "        123\n");
     EXPECT_TRUE(S_ISREG(statOf(value("start_x")).st_mode));
     EXPECT_EQ(statOf(value("start_y")).st_nlink, 1u);
@@ -247,4 +253,33 @@ TEST_F(UnixStore, RelativeConfigHomeCountsAsUnset)
         EXPECT_EQ(contentOf(home + "/.config/screen-capture-rvk/open_cam"), "          1\n");
     }
     setenv("HOME", oldHome.c_str(), 1);
+}
+
+TEST_F(UnixStore, AKeyThatCannotBeWrittenStillReads)
+{
+    ASSERT_EQ(writeSetting("start_x", 5), 0);
+    if (!setReadOnly(value("start_x"), true) || !setReadOnly(key.path(), true))
+        GTEST_SKIP() << "cannot make the key read-only here";
+    int32_t x = 0;
+    EXPECT_EQ(readSetting("start_x", &x, 9), 0);
+    EXPECT_EQ(x, 5);
+    EXPECT_EQ(writeSetting("start_x", 6), -1);
+    EXPECT_EQ(writeSetting("start_y", 6), -1) << "a value that is not there cannot be created";
+    EXPECT_EQ(writePosition(1, 2), -1);
+    ASSERT_TRUE(setReadOnly(key.path(), false));
+    ASSERT_TRUE(setReadOnly(value("start_x"), false));
+    EXPECT_EQ(key.dword("start_x"), 5u);
+    EXPECT_EQ(key.names(), std::vector<std::string>{"start_x"});
+}
+
+TEST_F(UnixStore, AKeyThatIsAFileIsNoKey)
+{
+    ASSERT_EQ(rmdir(key.path().c_str()), 0);
+    std::ofstream(key.path()) << "        600\n";
+    int32_t v = 0;
+    EXPECT_EQ(readSetting("capture_width", &v, 3), -1);
+    EXPECT_EQ(v, 3);
+    EXPECT_EQ(writeSetting("capture_width", 1), -1);
+    EXPECT_EQ(writeSize(1, 2), -1);
+    EXPECT_EQ(contentOf(key.path()), "        600\n");
 }
