@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstdlib>
 #include <spawn.h>
 #include <string>
@@ -110,4 +111,47 @@ TEST_F(SingleInstance, StartSucceedsAfterTheFirstEnds)
         EXPECT_EQ(firstLine(next), "held");
         EXPECT_EQ(exitCode(next), 0);
     }
+}
+
+// The fallback is a well-known name in the shared /tmp: the test runs only
+// where /tmp is its own (see privatetmp.sh), never on the user's.
+TEST(TmpFallback, TakesOnlyARegularFileOfOurOwn)
+{
+    if (!std::getenv("ZORVI_PRIVATE_TMP"))
+        GTEST_SKIP() << "needs a private /tmp";
+    const std::string path = "/tmp/SCRM-TAVRO-" + std::to_string(geteuid()) + ".lock";
+    const auto startTwo = [] {
+        Holder first = start();
+        EXPECT_EQ(firstLine(first), "held");
+        Holder second = start();
+        const bool secondHeld = firstLine(second) == "held";
+        EXPECT_EQ(exitCode(second), secondHeld ? 0 : 1);
+        EXPECT_EQ(exitCode(first), 0);
+        return !secondHeld;
+    };
+
+    for (const char *runtimeDir : {static_cast<const char *>(nullptr), "relative", ""}) {
+        SCOPED_TRACE(runtimeDir ? runtimeDir : "unset");
+        if (runtimeDir)
+            setenv("XDG_RUNTIME_DIR", runtimeDir, 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
+        EXPECT_TRUE(startTwo()) << "the fallback marker keeps a second start out";
+    }
+
+    // Someone else's link or file: not followed, not locked, and start-up
+    // goes on, as with any failure but a running picker.
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    ASSERT_EQ(symlink("/tmp/victim", path.c_str()), 0);
+    EXPECT_FALSE(startTwo());
+    struct stat st;
+    EXPECT_NE(lstat("/tmp/victim", &st), 0) << "the link was followed";
+
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0666);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    if (chown(path.c_str(), geteuid() + 1, getegid()) != 0)
+        GTEST_SKIP() << "only root can give the file to someone else";
+    EXPECT_FALSE(startTwo());
 }
