@@ -34,6 +34,8 @@ public:
     // came up at (100, 100).
     bool start(const QMap<QString, int> &values = {}, const QStringList &environment = {});
     int value(const char *name) const;
+    // The picker's private folder: config/ holds the key, run/ the marker.
+    QString root() const { return dir->path(); }
     QRect geometry() const { return geometryOf(windowId); }
     // Where the picker's widgets sit, asked of a twin laid out off screen:
     // the title bar for -1, else the title bar's layout item.
