@@ -99,6 +99,7 @@ private slots:
     void startSize_data();
     void startSize();
     void startAtTheScreensWidth();
+    void startAtTheInt32Limits();
     void screenScale();
     void initialLook_data();
     void initialLook();
@@ -151,6 +152,18 @@ void TestScrm::startSize()
              Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     QVERIFY(window.testAttribute(Qt::WA_TranslucentBackground));
     QVERIFY(window.windowIcon().availableSizes().isEmpty());
+}
+
+void TestScrm::startAtTheInt32Limits()
+{
+    // The sums the window is laid out from would overflow here; the
+    // sanitizer build also reports any that does.
+    TestKey key;
+    writePosition(INT_MAX, INT_MIN);
+    writeSize(INT_MAX, INT_MAX);
+    SCRM window;
+    QCOMPARE(window.size(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    QCOMPARE(TestKey::value("start_x"), INT_MAX);
 }
 
 void TestScrm::startAtTheScreensWidth()
