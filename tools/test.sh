@@ -7,10 +7,22 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 ensure_packages "${build_packages[@]}" \
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils xserver-xephyr \
-    g++-mingw-w64-x86-64-posix wine64 wine
+    g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev
 build "$source_dir/build-tests" -DZORVI_WERROR=ON
 
 status=0
 ctest --test-dir "$source_dir/build-tests" --output-on-failure -j 2 || status=1
 "$source_dir/tools/wine-tests.sh" "$source_dir/build-wine" || status=1
+
+# The whole suite again with the memory and undefined-behaviour checkers.
+# fontconfig and the X libraries keep caches for the life of the process:
+# those are not leaks of ours.
+build "$source_dir/build-asan" -DZORVI_WERROR=ON -DZORVI_SANITIZE=ON || status=1
+ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 \
+    LSAN_OPTIONS=suppressions=$source_dir/tests/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir "$source_dir/build-asan" --output-on-failure -j 2 || status=1
+
+CXX=clang++ build "$source_dir/build-fuzz" -DZORVI_WERROR=ON -DZORVI_FUZZ=ON || status=1
+"$source_dir/tests/fuzz/run.sh" "$source_dir/build-fuzz/tests/fuzz/fuzz_value" 60 || status=1
 exit $status
