@@ -6,6 +6,9 @@
 #include <QLayout>
 #include <QRegion>
 #include <QScreen>
+#include <QX11Info>
+
+#include <xcb/xcb.h>
 
 #include <cstdlib>
 
@@ -31,6 +34,10 @@ void SCRM::timeoutSlot()
     // Never activate: that would take the keyboard from the user's other
     // windows twenty times a second.
     raise();
+    // The request would wait in the client's buffer until the next X event
+    // arrives, and without a window manager nothing else raises us.
+    if (QX11Info::isPlatformX11())
+        xcb_flush(QX11Info::connection());
 }
 
 void SCRM::updateInteriorMask()

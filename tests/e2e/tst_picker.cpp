@@ -30,6 +30,29 @@ void showPlainWindow(QWidget *window, Qt::WindowFlags flags, const QRect &geomet
     window->show();
 }
 
+// Counts the events of one type that reach an object.
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QObject *watched, QEvent::Type type)
+        : type(type)
+    {
+        watched->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == type)
+            ++count;
+        return false;
+    }
+
+private:
+    QEvent::Type type;
+};
+
 } // namespace
 
 class TestPicker : public QObject
@@ -89,24 +112,13 @@ void TestPicker::interiorPassesClicksThrough()
     // Seen through the interior, with the frame on top of it.
     QTRY_VERIFY(screenshot().pixel(300, 300) == qRgb(255, 255, 0));
 
-    int presses = 0;
-    struct Counter : QObject {
-        int *count;
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            if (event->type() == QEvent::MouseButtonPress)
-                ++*count;
-            return false;
-        }
-    } counter;
-    counter.count = &presses;
-    below.installEventFilter(&counter);
+    const EventCounter presses(&below, QEvent::MouseButtonPress);
     xdotool(QStringLiteral("mousemove 300 300 click 1"));
-    QTRY_COMPARE(presses, 1);
+    QTRY_COMPARE(presses.count, 1);
     // The frame itself is the picker's: a click there does not pass.
     xdotool(QStringLiteral("mousemove 100 300 click 1"));
     QTest::qWait(200);
-    QCOMPARE(presses, 1);
+    QCOMPARE(presses.count, 1);
 }
 
 void TestPicker::secondStartExitsOne()
@@ -212,23 +224,37 @@ void TestPicker::staysOnTopWithoutTakingFocus()
 {
     Picker picker;
     QVERIFY(picker.start({{"show_capture", 1}}));
+    // Without a window manager only the picker's own raises bring it back, and
+    // then there is no active window to keep.
+    const bool managed = run(QStringLiteral("xprop"),
+                             {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                             .contains(QStringLiteral("window id"));
     QWidget above;
     showPlainWindow(&above, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint,
                     QRect(50, 200, 200, 200), Qt::green);
     QVERIFY(QTest::qWaitForWindowExposed(&above));
-    above.activateWindow();
     const QString aboveId = QString::number(above.winId());
-    QTRY_COMPARE(run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}), aboveId);
-
+    if (managed) {
+        above.activateWindow();
+        QTRY_COMPARE(run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}), aboveId);
+    }
     // The frame's left edge crosses the other window: whose pixel is on top?
+    QTRY_VERIFY_WITH_TIMEOUT(screenshot().pixel(100, 250) == frameColour, 1000);
+
+    // Until the other window repaints, the screen still shows the picker's
+    // pixels there: each round waits for that repaint first.
+    const EventCounter exposes(above.windowHandle(), QEvent::Expose);
     for (int round = 0; round < 5; ++round) {
+        const int before = exposes.count;
         xdotool(QStringLiteral("windowraise ") + aboveId);
+        QTRY_VERIFY(exposes.count > before);
         QElapsedTimer timer;
         timer.start();
         QTRY_VERIFY_WITH_TIMEOUT(screenshot().pixel(100, 250) == frameColour, 1000);
         QVERIFY2(timer.elapsed() <= 150 * ZORVI_SLOWDOWN, qPrintable(QString::number(timer.elapsed())));
     }
-    QCOMPARE(run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}), aboveId);
+    if (managed)
+        QCOMPARE(run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}), aboveId);
 }
 
 void TestPicker::displayChangeEndsIt()

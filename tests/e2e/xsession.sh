@@ -1,13 +1,19 @@
 #!/bin/bash
 # Runs a command in a private X session: Xvfb at 1920x1080 and 96 DPI, with
 # openbox. With --two-screens, a nested Xephyr shows two screens side by side
-# (1920x1080 and 1366x768) and the command runs there.
+# (1920x1080 and 1366x768) and the command runs there. With --no-wm, no
+# window manager runs.
 set -u
 two_screens=0
-if [ "${1:-}" = --two-screens ]; then
-    two_screens=1
+window_manager=1
+while [ $# -gt 0 ]; do
+    case $1 in
+    --two-screens) two_screens=1 ;;
+    --no-wm) window_manager=0 ;;
+    *) break ;;
+    esac
     shift
-fi
+done
 
 tmp=$(mktemp -d)
 pids=()
@@ -44,11 +50,13 @@ if [ $two_screens = 1 ]; then
     export DISPLAY=$display
 fi
 
-openbox >"$tmp/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.05
-done
+if [ $window_manager = 1 ]; then
+    openbox >"$tmp/openbox.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.05
+    done
+fi
 
 "$@"
