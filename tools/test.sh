@@ -1,13 +1,14 @@
 #!/bin/bash
 # Installs what is missing, builds with warnings as errors, and runs every
 # test: the store, the guard, the arithmetic, the widgets, the real picker
-# under private X servers, and the Windows code under Wine.
+# under private X servers, and the Windows code under Wine; then runs the
+# benchmarks once, briefly.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 ensure_packages "${build_packages[@]}" \
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils xserver-xephyr \
-    g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev
+    g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev libbenchmark-dev libx11-dev
 build "$source_dir/build-tests" -DZORVI_WERROR=ON
 
 status=0
@@ -25,4 +26,8 @@ ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 \
 
 CXX=clang++ build "$source_dir/build-fuzz" -DZORVI_WERROR=ON -DZORVI_FUZZ=ON || status=1
 "$source_dir/tests/fuzz/run.sh" "$source_dir/build-fuzz/tests/fuzz/fuzz_value" 60 || status=1
+
+# The benchmarks once, with tiny counts, so that they keep building and
+# running; their figures mean nothing here and fail nothing.
+"$source_dir/bench/run.sh" --quick || status=1
 exit $status

@@ -1,0 +1,213 @@
+#!/bin/bash
+# Builds the benchmarks in Release and prints one table: every figure next to
+# a baseline measured in the same run, their ratio, and the command that
+# gives it. The machine is shared and noisy: read the ratios, not the times.
+#
+#     bench/run.sh [--quick] [--build-dir DIR] [--no-build]
+#
+# --quick (or ZORVI_BENCH_QUICK=1) runs everything once with tiny counts, in
+# seconds, so that the programs do not rot. The script fails only when a
+# program does not build or does not run to its end; never on a figure.
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+
+quick=${ZORVI_BENCH_QUICK:-0}
+build_dir=$root/build-bench
+build=1
+inside_x=0
+while [ $# -gt 0 ]; do
+    case $1 in
+    --quick) quick=1 ;;
+    --build-dir) build_dir=$2; shift ;;
+    --no-build) build=0 ;;
+    --inside-x) inside_x=1 ;; # internal: the X part, in a private session
+    *) echo "usage: bench/run.sh [--quick] [--build-dir DIR] [--no-build]" >&2; exit 2 ;;
+    esac
+    shift
+done
+build_dir=$(cd "$root" && mkdir -p "$build_dir" && cd "$build_dir" && pwd)
+bin=$build_dir/bench
+
+if [ "$quick" = 1 ]; then
+    store_flags=(--benchmark_min_time=0.001)
+    drag_args=(50 1)
+    latency_args=(20)
+    starts=1
+    idle_seconds=1
+else
+    store_flags=(--benchmark_min_time=0.5 --benchmark_repetitions=5
+        --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true)
+    drag_args=(5000 7)
+    latency_args=(2000)
+    starts=7
+    idle_seconds=30
+fi
+
+# The X part: start-up, memory and idling of the real picker and of the
+# bare window, one at a time, on a fresh key. Prints one line per run.
+if [ "$inside_x" = 1 ]; then
+    home=$(mktemp -d)
+    trap 'rm -rf "$home"' EXIT
+    mkdir -m 700 "$home/runtime"
+    export HOME=$home XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home/runtime
+    mkdir -p "$XDG_CONFIG_HOME"
+    "$build_dir/cli/zorvi-settings" init >/dev/null || exit 1
+    # The frame shown, as while the user picks a region.
+    "$build_dir/cli/zorvi-settings" set show_capture 1 || exit 1
+    # Both windows sit at (100, 100) and paint the title-bar blue there.
+    watch=("$bin/bench_xwatch" 102 110 48a4f6)
+    measure() { # LABEL IDLE_SECONDS COMMAND...
+        local label=$1 line
+        shift
+        line=$("${watch[@]}" "$@" 2>"$home/err") || { cat "$home/err" >&2; exit 1; }
+        echo "$label $line"
+    }
+    for _ in $(seq "$starts"); do
+        measure "start picker" 0 -- "$build_dir/app/zorvi"
+        measure "start bare" 0 -- "$bin/bare_window"
+    done
+    measure "idle picker" "$idle_seconds" -- "$build_dir/app/zorvi"
+    measure "idle bare-raising" "$idle_seconds" -- "$bin/bare_window" --raise-every-50ms
+    measure "idle bare-ticking" "$idle_seconds" -- "$bin/bare_window" --tick-every-50ms
+    measure "idle bare" "$idle_seconds" -- "$bin/bare_window"
+    exit 0
+fi
+
+if [ "$build" = 1 ]; then
+    # shellcheck source=../tools/setup.sh
+    source "$root/tools/setup.sh"
+    ensure_packages "${build_packages[@]}" libbenchmark-dev libx11-dev xvfb xauth openbox \
+        x11-utils >&2 || exit 1
+    echo "bench: building in $build_dir (Release)" >&2
+    cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
+    cmake --build "$build_dir" -j "$(nproc)" --target zorvi zorvi-settings bench_store \
+        bench_drag bench_latency bench_xwatch bare_window >/dev/null || exit 1
+fi
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+failed=0
+# run NAME COMMAND...: the output in $out/NAME; a failure is counted, not fatal.
+run() {
+    local name=$1
+    shift
+    echo "bench: $*" >&2
+    if ! "$@" >"$out/$name" 2>"$out/$name.err"; then
+        echo "bench: FAILED: $*" >&2
+        tail -n 20 "$out/$name.err" >&2
+        failed=1
+    fi
+}
+run store "$bin/bench_store" --benchmark_format=csv "${store_flags[@]}"
+QT_QPA_PLATFORM=offscreen run drag "$bin/bench_drag" "${drag_args[@]}"
+QT_QPA_PLATFORM=offscreen run latency "$bin/bench_latency" "${latency_args[@]}"
+QT_QPA_PLATFORM=xcb run x "$root/tests/e2e/xsession.sh" "$here/run.sh" --inside-x \
+    --build-dir "$build_dir" $([ "$quick" = 1 ] && echo --quick)
+
+# Microseconds of one benchmark: the median of the repetitions, or the one run.
+store_us() {
+    awk -F, -v name="\"$1\"" -v median="\"$1_median\"" '
+        $1 == median { m = $3 } $1 == name { v = $3 }
+        END { if (m != "") v = m; if (v == "") print "nan"; else printf "%.2f", v / 1000 }' \
+        "$out/store"
+}
+# field FILE KEY [LINE-PREFIX]: the value of KEY=... on the line.
+field() {
+    grep -h "^${3:-}" "$out/$1" 2>/dev/null | head -n1 | tr ' ' '\n' | sed -n "s/^$2=//p"
+}
+# median FILE PREFIX KEY over all matching lines.
+median() {
+    grep -h "^$2" "$out/$1" 2>/dev/null | tr ' ' '\n' | sed -n "s/^$3=//p" | sort -g |
+        awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)]; else print "nan" }'
+}
+calc() { awk "BEGIN { printf \"%.${2:-2}f\", $1 }" 2>/dev/null || echo nan; }
+verdict() { awk "BEGIN { exit !($1) }" 2>/dev/null && echo met || echo missed; }
+
+rows=()
+row() { rows+=("| $1 | $2 | $3 | $4 | $5 | \`$6\` |"); }
+
+if [ -s "$out/store" ]; then
+    cmd="build-bench/bench/bench_store ${store_flags[*]}"
+    ws=$(store_us BM_writeSetting)
+    wp=$(store_us BM_writePosition)
+    for n in 1 2; do
+        store=$([ $n = 1 ] && echo "$ws" || echo "$wp")
+        what=$([ $n = 1 ] && echo "writeSetting, 1 value" || echo "writePosition, 2 values")
+        pw=$(store_us "BM_pwriteOpenFile/$n")
+        rn=$(store_us "BM_renameReplace/$n")
+        qs=$(store_us "BM_qsettingsSync/$n")
+        r=$(calc "$store / $pw" 1)
+        row "$what vs pwrite into an open file" "$store µs" "$pw µs" "$r× slower" \
+            "≤ 8×: $(verdict "$r <= 8")" "$cmd"
+        r=$(calc "$rn / $store" 1)
+        sc=$(store_us "BM_storeSyscalls/$n")
+        row "$what vs its own system calls, bare (context)" "$store µs" "$sc µs" \
+            "$(calc "$store / $sc" 2)×" "(context)" "$cmd"
+        row "$what vs temp file + rename" "$store µs" "$rn µs" "$r× faster" \
+            "≥ 5×: $(verdict "$r >= 5")" "$cmd"
+        r=$(calc "$qs / $store" 1)
+        row "$what vs QSettings setValue + sync" "$store µs" "$qs µs" "$r× faster" \
+            "≥ 20×: $(verdict "$r >= 20")" "$cmd"
+    done
+fi
+
+if [ -s "$out/drag" ]; then
+    cmd="QT_QPA_PLATFORM=offscreen build-bench/bench/bench_drag ${drag_args[*]}"
+    p=$(field drag picker_us drag)
+    b=$(field drag bare_us drag)
+    h=$(calc "1000 / $p" 0)
+    row "drag move, µs/event (headroom at 1000 Hz)" "$p µs ($h×)" "$b µs, bare widget moving" \
+        "$(calc "$p / $b" 1)×" "headroom ≥ 20: $(verdict "$h >= 20")" "$cmd"
+    p=$(field drag picker_us resize)
+    b=$(field drag bare_us resize)
+    r=$(calc "$p / $b" 1)
+    row "corner-resize move, µs/event" "$p µs" "$b µs, bare widget resizing" "$r×" \
+        "≤ 1.5×: $(verdict "$r <= 1.5")" "$cmd"
+fi
+
+if [ -s "$out/latency" ]; then
+    cmd="QT_QPA_PLATFORM=offscreen build-bench/bench/bench_latency ${latency_args[*]}"
+    for q in median p99; do
+        p=$(field latency "picker_${q}_us")
+        b=$(field latency "bare_${q}_us")
+        goal=$([ $q = median ] && echo "≤ 200 µs: $(verdict "$p <= 200")" || echo "(none)")
+        row "move → value seen by an inotify reader, $q" "$p µs" "$b µs, 2 bare pwrites" \
+            "$(calc "$p / $b" 1)×" "$goal" "$cmd"
+    done
+fi
+
+if [ -s "$out/x" ]; then
+    cmd="QT_QPA_PLATFORM=xcb tests/e2e/xsession.sh bench/run.sh --inside-x$([ "$quick" = 1 ] && echo " --quick")"
+    p=$(field x idle_cpu_pct "idle picker")
+    b=$(field x idle_cpu_pct "idle bare-raising")
+    z=$(field x idle_cpu_pct "idle bare ")
+    s=$(field x idle_s "idle picker")
+    r=$(calc "$p / $b" 2)
+    row "idle CPU over ${s} s, % of one core" "$p %" "$b %, bare window raising every 50 ms" \
+        "$r×" "≤ 0.1 % and ≤ 2×: $(verdict "$p <= 0.1 && $r <= 2")" "$cmd"
+    t=$(field x idle_cpu_pct "idle bare-ticking")
+    row "idle CPU, against a window whose timer does nothing" "$p %" \
+        "$t %, bare window, empty 50 ms timer" "$(calc "$p / $t" 2)×" "(context)" "$cmd"
+    row "idle CPU, against a window without the timer" "$p %" "$z %, bare window, no timer" \
+        "$(awk "BEGIN { if ($z > 0) printf \"%.1f×\", $p / $z; else print \"∞\" }")" "(context)" "$cmd"
+    p=$(median x "start picker" startup_ms)
+    b=$(median x "start bare" startup_ms)
+    r=$(calc "$p / $b" 2)
+    row "start-up, exec → first paint (median of $starts)" "$p ms" "$b ms, bare window" "$r×" \
+        "≤ 1.2×: $(verdict "$r <= 1.2")" "$cmd"
+    p=$(median x "start picker" maxrss_kb)
+    b=$(median x "start bare" maxrss_kb)
+    r=$(calc "$p / $b" 2)
+    row "peak RSS (median of $starts)" "$((p / 1024)) MiB" "$((b / 1024)) MiB, bare window" \
+        "$r×" "≤ 1.2×: $(verdict "$r <= 1.2")" "$cmd"
+fi
+
+echo
+echo "| what | figure | baseline | ratio | goal | command |"
+echo "|---|---|---|---|---|---|"
+printf '%s\n' "${rows[@]}"
+echo
+echo "Machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p' | head -n1)," \
+    "$(uname -sr), Qt $(qmake -query QT_VERSION 2>/dev/null || echo 5)$([ "$quick" = 1 ] && echo '; quick mode: counts too small to mean anything')."
+exit $failed
