@@ -20,11 +20,20 @@ void CaptureWgt::paintEvent(QPaintEvent *)
 {
     const int w = width();
     const int h = height();
+    const QRect interior(thickness, thickness, w - 2 * thickness, h - 2 * thickness);
     QPainter painter(this);
-    painter.setBrush(QColor(212, 43, 16));
-    // The default pen's outline falls just outside the widget.
-    painter.drawRect(QRect(QPoint(-1, -1), QPoint(w - 1, h - 1)));
+    // Only the frame strips: filling the whole widget and then erasing the
+    // interior again touched every pixel twice on each resize.
+    const QColor frame(212, 43, 16);
+    if (interior.isEmpty()) {
+        painter.fillRect(rect(), frame);
+    } else {
+        painter.fillRect(QRect(0, 0, w, thickness), frame);
+        painter.fillRect(QRect(0, h - thickness, w, thickness), frame);
+        painter.fillRect(QRect(0, thickness, thickness, interior.height()), frame);
+        painter.fillRect(QRect(w - thickness, thickness, thickness, interior.height()), frame);
+    }
     painter.setPen(Qt::NoPen);
     painter.setCompositionMode(QPainter::CompositionMode_Clear);
-    painter.drawRect(QRect(thickness, thickness, w - 2 * thickness, h - 2 * thickness));
+    painter.drawRect(interior);
 }
