@@ -186,8 +186,8 @@ int main(int argc, char *argv[])
         return [grip](int i) { return grip + QPoint(triangle(i + 100, 200) - 100, 0); };
     };
     // The picker sets its own height from the width; the bare widget gets
-    // the same sizes from its handler.
-    // A press that missed the grip would measure a drag instead.
+    // the same sizes from its handler. A press that missed the grip would
+    // measure a drag instead: check one move first.
     place(&picker, QPoint(50, 50), startSize);
     dragCost(&picker, 1, resizePath(&picker));
     if (picker.pos() != QPoint(50, 50) || picker.width() != startSize.width() + 1) {
