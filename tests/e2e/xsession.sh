@@ -23,8 +23,10 @@ cleanup() {
     rm -rf "$tmp"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM INT
 
-# -displayfd picks a free display, so sessions can run side by side.
+# -displayfd picks a free display, so sessions can run side by side. Sets
+# DISPLAY to the new server's. Not in a subshell: its pid must reach cleanup.
 start_server() { # name, args...
     local name=$1
     shift
@@ -39,15 +41,13 @@ start_server() { # name, args...
         cat "$tmp/$name.log" >&2
         exit 1
     fi
-    echo ":$(head -n1 "$tmp/$name.display")"
+    export DISPLAY=":$(head -n1 "$tmp/$name.display")"
 }
 
-display=$(start_server xvfb Xvfb -screen 0 1920x1080x24 -noreset -dpi 96 -nolisten tcp) || exit 1
-export DISPLAY=$display
+start_server xvfb Xvfb -screen 0 1920x1080x24 -noreset -dpi 96 -nolisten tcp
 if [ $two_screens = 1 ]; then
-    display=$(start_server xephyr Xephyr -screen 1920x1080+0+0 -screen 1366x768+1920+0 \
-        +xinerama -extension RANDR -noreset -dpi 96 -nolisten tcp) || exit 1
-    export DISPLAY=$display
+    start_server xephyr Xephyr -screen 1920x1080+0+0 -screen 1366x768+1920+0 \
+        +xinerama -extension RANDR -noreset -dpi 96 -nolisten tcp
 fi
 
 if [ $window_manager = 1 ]; then
