@@ -9,6 +9,7 @@
 //     QT_QPA_PLATFORM=offscreen bench_latency [samples]
 #include "scrm.h"
 #include "settings.h"
+#include "valueformat.h"
 
 #include <QApplication>
 #include <QDir>
@@ -91,11 +92,6 @@ int64_t waitFor(int in, int32_t x, int32_t y, int64_t start)
     }
 }
 
-void record(char (&buffer)[13], int32_t value)
-{
-    std::snprintf(buffer, sizeof buffer, "%11d\n", int(value));
-}
-
 double percentile(std::vector<int64_t> values, double p)
 {
     if (values.empty())
@@ -164,12 +160,13 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents();
         usleep(1000);
 
-        char bx[13];
-        char by[13];
-        record(bx, 10000 + i);
-        record(by, 20000 + i);
+        char bx[valueRecordSize];
+        char by[valueRecordSize];
+        formatValue(10000 + i, bx);
+        formatValue(20000 + i, by);
+        const auto size = ssize_t(valueRecordSize);
         start = now();
-        const bool written = pwrite(xFd, bx, 12, 0) == 12 && pwrite(yFd, by, 12, 0) == 12;
+        const bool written = pwrite(xFd, bx, size, 0) == size && pwrite(yFd, by, size, 0) == size;
         const int64_t bare = written ? waitFor(in, 10000 + i, 20000 + i, start) : -1;
         usleep(1000);
 

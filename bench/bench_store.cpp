@@ -11,6 +11,7 @@
 // The key folder is a fresh temporary one, on the same file system as the
 // temporary folder (TMPDIR): the user's own settings are never touched.
 #include "settings.h"
+#include "valueformat.h"
 
 #include <benchmark/benchmark.h>
 
@@ -56,8 +57,8 @@ int64_t writeRecords(benchmark::State &state, int count, Write write)
     for (auto _ : state) {
         ++i;
         for (int n = 0; n < count; ++n) {
-            char record[13];
-            std::snprintf(record, sizeof record, "%11d\n", int(valueFor(i, n)));
+            char record[valueRecordSize];
+            formatValue(valueFor(i, n), record);
             if (!write(n, record)) {
                 state.SkipWithError("a baseline write failed");
                 return i;
@@ -114,7 +115,7 @@ void BM_pwriteOpenFile(benchmark::State &state)
     for (int n = 0; n < count; ++n)
         fds[n] = open((keyFolder() + '/' + names[n]).c_str(), O_WRONLY | O_CLOEXEC);
     const int64_t i = writeRecords(state, count, [&](int n, const char *record) {
-        return pwrite(fds[n], record, 12, 0) == 12;
+        return pwrite(fds[n], record, valueRecordSize, 0) == ssize_t(valueRecordSize);
     });
     for (int n = 0; n < count; ++n)
         close(fds[n]);
@@ -132,7 +133,7 @@ void BM_storeSyscalls(benchmark::State &state)
         bool ok = dir >= 0 && flock(dir, LOCK_EX | LOCK_NB) == 0;
         const int fd = ok ? openat(dir, names[n], O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC) : -1;
         struct stat st;
-        ok = fd >= 0 && fstat(fd, &st) == 0 && pwrite(fd, record, 12, 0) == 12;
+        ok = fd >= 0 && fstat(fd, &st) == 0 && pwrite(fd, record, valueRecordSize, 0) == ssize_t(valueRecordSize);
         if (fd >= 0)
             close(fd);
         if (dir >= 0)
@@ -151,7 +152,7 @@ void BM_renameReplace(benchmark::State &state)
         char temporary[64];
         std::snprintf(temporary, sizeof temporary, ".%s.%ld", names[n], long(getpid()));
         const int fd = openat(dir, temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        const bool ok = fd >= 0 && write(fd, record, 12) == 12;
+        const bool ok = fd >= 0 && write(fd, record, valueRecordSize) == ssize_t(valueRecordSize);
         if (fd >= 0)
             close(fd);
         return ok && renameat(dir, temporary, dir, names[n]) == 0;
