@@ -1,56 +1,118 @@
-// The real picker on a real X server with a window manager, driven by
-// xdotool and read back as the outside program and a person would: through
-// the value files and the pixels on the screen.
-#include "xtools.h"
+// The real picker on a real X server, driven by xdotool and read back as the
+// outside program and a person would: through the value files and the pixels
+// on the screen. xsession.sh gives it one 1920 x 1080 screen at 96 DPI, with
+// or without a window manager, or two screens side by side.
+#include "scratchkey.h"
 
 #include <QtTest>
+#include <QPushButton>
 #include <QScreen>
 
 namespace {
 
-const QRgb titleColour = qRgb(0x48, 0xA4, 0xF6);
-const QRgb frameColour = qRgb(0xD4, 0x2B, 0x10);
+const QRgb titleColour = qRgb(72, 164, 246);
+const QRgb frameColour = qRgb(212, 43, 16);
 const QRgb rootColour = qRgb(0x33, 0x66, 0x99);
 
-QImage screenshot()
+QString run(const QString &program, const QString &arguments, int *exitCode = nullptr)
 {
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    QProcess process;
+    process.start(program, arguments.split(QLatin1Char(' ')));
+    process.waitForFinished(10000);
+    if (exitCode)
+        *exitCode = process.exitCode();
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
-// Another application's window, in one colour, to put under or over the picker.
-void showPlainWindow(QWidget *window, Qt::WindowFlags flags, const QRect &geometry,
-                     const QColor &colour)
+QString xdotool(const QString &arguments)
+{
+    return run(QStringLiteral("xdotool"), arguments);
+}
+
+QRgb pixelAt(const QPoint &p)
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0, p.x(), p.y(), 1, 1).toImage().pixel(0, 0);
+}
+
+// A drag as a hand makes it: small steps, each given time to arrive.
+void drag(const QVector<QPoint> &path)
+{
+    QString steps = QStringLiteral("mousemove %1 %2 mousedown 1").arg(path[0].x()).arg(path[0].y());
+    for (int leg = 1; leg < path.size(); ++leg) {
+        for (int i = 1; i <= 20; ++i) {
+            const QPoint p = path[leg - 1] + (path[leg] - path[leg - 1]) * i / 20;
+            steps += QStringLiteral(" sleep 0.01 mousemove %1 %2").arg(p.x()).arg(p.y());
+        }
+    }
+    xdotool(steps + QStringLiteral(" sleep 0.05 mouseup 1"));
+}
+
+// Another application's window in one colour, to put under or over the picker.
+void showPlain(QWidget *window, Qt::WindowFlags flags, const QRect &geometry, const char *colour)
 {
     window->setWindowFlags(flags);
     window->setGeometry(geometry);
-    window->setAutoFillBackground(true);
-    QPalette palette = window->palette();
-    palette.setColor(QPalette::Window, colour);
-    window->setPalette(palette);
+    window->setStyleSheet(QStringLiteral("background: %1; border: none").arg(QLatin1String(colour)));
     window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
 }
 
-// Counts the events of one type that reach an object.
-class EventCounter : public QObject
+// The picker as a process of its own, on a key of its own.
+struct Picker
 {
-public:
-    EventCounter(QObject *watched, QEvent::Type type)
-        : type(type)
+    ~Picker()
     {
-        watched->installEventFilter(this);
+        process.kill();
+        process.waitForFinished();
     }
-    int count = 0;
 
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
+    // False unless its window came up at (100, 100).
+    bool start(const QMap<const char *, int> &values, const QString &scaleFactors = QString())
     {
-        if (event->type() == type)
-            ++count;
+        for (auto it = values.begin(); it != values.end(); ++it)
+            key.put(it.key(), std::to_string(it.value()) + '\n');
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        if (!scaleFactors.isEmpty())
+            environment.insert(QStringLiteral("QT_SCREEN_SCALE_FACTORS"), scaleFactors);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(ZORVI), QStringList());
+        const QString search = QStringLiteral("search --onlyvisible --pid %1");
+        for (QDeadlineTimer deadline(5000); !deadline.hasExpired(); QTest::qWait(20)) {
+            id = xdotool(search.arg(process.processId()));
+            if (!id.isEmpty() && geometry().topLeft() == QPoint(100, 100))
+                return true;
+        }
         return false;
     }
 
-private:
-    QEvent::Type type;
+    QRect geometry() const
+    {
+        const QString info = run(QStringLiteral("xwininfo"), QStringLiteral("-id ") + id);
+        const auto field = [&](const char *name) {
+            const QRegularExpression number(QLatin1String(name) + QStringLiteral(":\\s+(-?\\d+)"));
+            return number.match(info).captured(1).toInt();
+        };
+        return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+                     field("Height"));
+    }
+
+    // What the outside program reads.
+    QRect region() const
+    {
+        return QRect(int(key.dword("start_x").value_or(-1)), int(key.dword("start_y").value_or(-1)),
+                     int(key.dword("capture_width").value_or(0)), int(key.dword("capture_height").value_or(0)));
+    }
+
+    bool endedWithZero()
+    {
+        return (process.state() == QProcess::NotRunning || process.waitForFinished(5000))
+            && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
+
+    ScratchKey key;
+    QProcess process;
+    QString id;
 };
 
 } // namespace
@@ -60,224 +122,139 @@ class TestPicker : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void showsItselfAtItsPlace();
-    void interiorPassesClicksThrough();
-    void secondStartExitsOne();
-    void dragMovesTheRegion();
-    void cornerDragResizes();
-    void stepsThroughThePresets();
-    void togglesFlipTheFlags();
-    void staysOnTopWithoutTakingFocus();
-    void displayChangeEndsIt();
+    void init() { run(QStringLiteral("xsetroot"), QStringLiteral("-solid #336699")); }
 
+    void showsItsFrameAroundWhatLiesBelowAndStaysSingle()
+    {
+        Picker picker;
+        QVERIFY(picker.start({{"show_capture", 1}, {"capture_border", 4}}));
+        QCOMPARE(picker.geometry(), QRect(100, 100, 600, 359));
+        QCOMPARE(picker.key.dword("screen_scale"), 100u);
+        QTRY_COMPARE(pixelAt({690, 105}), titleColour);
+        int top = 105;
+        while (pixelAt({400, top}) == titleColour)
+            ++top;
+        // The frame, four pixels wide on each side, around what lies below.
+        for (const QPoint p : {QPoint(100, 300), QPoint(103, 300), QPoint(696, 300), QPoint(699, 300),
+                               QPoint(400, top), QPoint(400, top + 3), QPoint(400, 455), QPoint(400, 458)})
+            QCOMPARE(pixelAt(p), frameColour);
+        for (const QPoint p : {QPoint(104, 300), QPoint(400, top + 4), QPoint(695, 454), QPoint(700, 300)})
+            QCOMPARE(pixelAt(p), rootColour);
+
+        // Another window below is seen, and clicked, through the interior; the frame is the picker's.
+        QPushButton below;
+        int presses = 0;
+        connect(&below, &QPushButton::pressed, [&] { ++presses; });
+        showPlain(&below, Qt::FramelessWindowHint, QRect(250, 250, 100, 100), "yellow");
+        QTRY_COMPARE(pixelAt({300, 300}), qRgb(255, 255, 0));
+        xdotool(QStringLiteral("mousemove 300 300 click 1"));
+        QTRY_COMPARE(presses, 1);
+        xdotool(QStringLiteral("mousemove 101 300 click 1"));
+        QTest::qWait(200);
+        QCOMPARE(presses, 1);
+
+        QProcess second;
+        second.start(QStringLiteral(ZORVI), QStringList());
+        QVERIFY(second.waitForFinished(5000));
+        QCOMPARE(second.exitCode(), 1);
+        QCOMPARE(xdotool(QStringLiteral("search --pid %1").arg(second.processId())), QString());
+        QCOMPARE(picker.process.state(), QProcess::Running);
+    }
+
+    void dragsAndCornerDrags()
+    {
+        Picker picker;
+        QVERIFY(picker.start({{"show_capture", 1}}));
+        drag({{680, 108}, {680 + 237, 108 + 151}}); // by the title bar's empty end
+        QTRY_COMPARE(picker.geometry().topLeft(), QPoint(337, 251));
+        // What a capture program takes: the frame's outer corner, below the title.
+        const QPoint corner = picker.region().topLeft();
+        QCOMPARE(corner.x(), 337);
+        QTRY_COMPARE(pixelAt(corner), frameColour);
+        QCOMPARE(pixelAt(corner - QPoint(0, 1)), titleColour);
+        QCOMPARE(pixelAt(corner - QPoint(1, 0)), rootColour);
+
+        const QPoint grip = picker.geometry().bottomRight();
+        drag({grip, grip - QPoint(100, 40)});
+        QTRY_COMPARE(picker.geometry(), QRect(337, 251, 500, 302));
+        QCOMPARE(picker.region().size(), QSize(500, 281));
+    }
+
+    void staysOnTopWithoutTakingFocus()
+    {
+        Picker picker;
+        QVERIFY(picker.start({{"show_capture", 1}}));
+        const bool managed = run(QStringLiteral("xprop"), QStringLiteral("-root _NET_SUPPORTING_WM_CHECK"))
+                                 .contains(QStringLiteral("window id"));
+        QWidget above;
+        showPlain(&above, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint, QRect(50, 200, 200, 200), "green");
+        const QString aboveId = QString::number(above.winId());
+        if (managed) {
+            above.activateWindow();
+            QTRY_COMPARE(xdotool(QStringLiteral("getactivewindow")), aboveId);
+        }
+        // The frame's left edge crosses the other window: whose pixel is on top?
+        for (int round = 0; round < 5; ++round) {
+            xdotool(QStringLiteral("windowraise ") + aboveId);
+            QTRY_COMPARE_WITH_TIMEOUT(pixelAt({100, 250}), frameColour, 5000);
+        }
+        if (managed)
+            QCOMPARE(xdotool(QStringLiteral("getactivewindow")), aboveId);
+    }
+
+    void aDisplayChangeEndsIt()
+    {
+        Picker picker;
+        QVERIFY(picker.start({}));
+        const QString mode = QStringLiteral("1366x768 85.25 1366 1440 1576 1784 768 771 781 798 -hsync +vsync");
+        run(QStringLiteral("xrandr"), QStringLiteral("--newmode ") + mode);
+        run(QStringLiteral("xrandr"), QStringLiteral("--addmode screen 1366x768"));
+        int code = -1;
+        run(QStringLiteral("xrandr"), QStringLiteral("-s 1366x768"), &code);
+        QCOMPARE(code, 0);
+        QVERIFY(picker.endedWithZero());
+        run(QStringLiteral("xrandr"), QStringLiteral("-s 1920x1080"));
+    }
+
+    // Two screens: 1920 x 1080 at (0, 0) and 1366 x 768 at (1920, 0).
+    void rebuildsThePresetsOnAnotherScreen()
+    {
+        if (QGuiApplication::screens().size() != 2)
+            QSKIP("needs two screens");
+        Picker picker;
+        QVERIFY(picker.start({{"show_capture", 1}}));
+        drag({{680, 108}, {680 + 1820, 108}});
+        QTRY_COMPARE(picker.geometry(), QRect(1920, 100, 600, 359));
+        // Pulled to the screen's right edge, the corner reaches that
+        // screen's own last preset, and the window its corner. (The window
+        // manager keeps the growing window on screen meanwhile.)
+        const QPoint grip = picker.geometry().bottomRight();
+        drag({grip, grip + QPoint(1000, 0), grip + QPoint(1000, 40)});
+        QTRY_COMPARE(picker.geometry(), QRect(1920, 0, 1366, 769));
+        QCOMPARE(picker.region().size(), QSize(1366, 748));
+    }
+
+    void endsOnAReleaseOnAScreenOfAnotherScale_data()
+    {
+        QTest::addColumn<QVector<QPoint>>("path");
+        QTest::addColumn<bool>("ends");
+        // In device pixels: on the scaled screen a logical pixel is 1.5 of them.
+        QTest::newRow("ends there") << QVector<QPoint>{{680, 108}, {2900, 300}} << true;
+        QTest::newRow("passes over it") << QVector<QPoint>{{680, 108}, {2900, 300}, {900, 300}} << false;
+    }
+
+    void endsOnAReleaseOnAScreenOfAnotherScale()
+    {
+        QFETCH(QVector<QPoint>, path);
+        QFETCH(bool, ends);
+        if (QGuiApplication::screens().size() != 2)
+            QSKIP("needs two screens");
+        Picker picker;
+        QVERIFY(picker.start({{"show_capture", 1}}, QStringLiteral(";1.5")));
+        drag(path);
+        QVERIFY(ends ? picker.endedWithZero() : !picker.process.waitForFinished(500));
+    }
 };
-
-void TestPicker::init()
-{
-    run(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("#336699")});
-}
-
-void TestPicker::showsItselfAtItsPlace()
-{
-    Picker picker;
-    QVERIFY(picker.start({{"show_capture", 1}, {"capture_border", 4}}));
-    QCOMPARE(picker.geometry(), QRect(100, 100, 600, 359));
-    QCOMPARE(picker.value("capture_width"), 600);
-    QCOMPARE(picker.value("capture_height"), 338);
-    QCOMPARE(picker.value("screen_scale"), 100);
-
-    const int titleHeight = Picker::twinGeometry(-1).height();
-    QImage shot;
-    QTRY_VERIFY((shot = screenshot()).pixel(690, 105) == titleColour);
-    const int top = 100 + titleHeight;
-    for (int x : {100, 103, 696, 699})
-        QCOMPARE(shot.pixel(x, 300), frameColour);
-    for (int y : {top, top + 3, 455, 458})
-        QCOMPARE(shot.pixel(400, y), frameColour);
-    QCOMPARE(shot.pixel(104, 300), rootColour);
-    QCOMPARE(shot.pixel(400, top + 4), rootColour);
-    QCOMPARE(shot.pixel(400, 300), rootColour);
-    QCOMPARE(shot.pixel(700, 300), rootColour);
-}
-
-void TestPicker::interiorPassesClicksThrough()
-{
-    Picker picker;
-    QVERIFY(picker.start({{"show_capture", 1}}));
-    QWidget below;
-    showPlainWindow(&below, Qt::FramelessWindowHint, QRect(250, 250, 100, 100), Qt::yellow);
-    QVERIFY(QTest::qWaitForWindowExposed(&below));
-    QTRY_COMPARE(below.windowHandle()->position(), QPoint(250, 250));
-    // Seen through the interior, with the frame on top of it.
-    QTRY_VERIFY(screenshot().pixel(300, 300) == qRgb(255, 255, 0));
-
-    const EventCounter presses(&below, QEvent::MouseButtonPress);
-    xdotool(QStringLiteral("mousemove 300 300 click 1"));
-    QTRY_COMPARE(presses.count, 1);
-    // The frame itself is the picker's: a click there does not pass.
-    xdotool(QStringLiteral("mousemove 100 300 click 1"));
-    QTest::qWait(200);
-    QCOMPARE(presses.count, 1);
-}
-
-void TestPicker::secondStartExitsOne()
-{
-    Picker picker;
-    QVERIFY(picker.start());
-    QProcess second;
-    second.setProcessEnvironment(picker.environment);
-    QElapsedTimer timer;
-    timer.start();
-    second.start(QStringLiteral(ZORVI), QStringList());
-    QVERIFY(second.waitForFinished(5000));
-    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 1);
-    qInfo("second start ended in %lld ms", timer.elapsed());
-    QCOMPARE(run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--pid"),
-                                             QString::number(second.processId())}),
-             QString());
-    QCOMPARE(picker.process.state(), QProcess::Running);
-}
-
-void TestPicker::dragMovesTheRegion()
-{
-    Picker picker;
-    QVERIFY(picker.start({{"show_capture", 1}}));
-    const int titleHeight = Picker::twinGeometry(-1).height();
-    // Grab the title bar in its empty stretch, near the right.
-    drag(QPoint(680, 108), QPoint(680 + 237, 108 + 151));
-    QTRY_COMPARE(picker.geometry().topLeft(), QPoint(337, 251));
-    QCOMPARE(picker.value("start_x"), 337);
-    QCOMPARE(picker.value("start_y"), 251 + titleHeight);
-    // Where the frame's top-left corner is seen on the screen.
-    QImage shot;
-    QTRY_VERIFY((shot = screenshot()).pixel(337, 251 + titleHeight) == frameColour);
-    QCOMPARE(shot.pixel(337, 251 + titleHeight - 1), titleColour);
-    QCOMPARE(shot.pixel(336, 251 + titleHeight), rootColour);
-}
-
-void TestPicker::cornerDragResizes()
-{
-    Picker picker;
-    QVERIFY(picker.start({{"show_capture", 1}, {"capture_border", 4}}));
-    drag(QPoint(698, 457), QPoint(598, 400));
-    QTRY_COMPARE(picker.geometry(), QRect(100, 100, 500, 302));
-    QCOMPARE(picker.value("capture_width"), 500);
-    QCOMPARE(picker.value("capture_height"), 281);
-}
-
-void TestPicker::stepsThroughThePresets()
-{
-    Picker picker;
-    QVERIFY(picker.start({{"show_capture", 1}}));
-    const QPoint bigger = Picker::twinGeometry(8).center();
-    const QPoint smaller = Picker::twinGeometry(10).center();
-    const int titleHeight = Picker::twinGeometry(-1).height();
-    const struct {
-        QPoint button;
-        QSize capture;
-        QPoint at;
-    } clicks[] = {
-        {bigger, {960, 540}, {100, 100}},
-        {bigger, {1920, 1080}, {0, 0}},
-        {bigger, {1920, 1080}, {0, 0}},
-        {smaller, {960, 540}, {0, 0}},
-        {smaller, {480, 270}, {0, 0}},
-        {smaller, {480, 270}, {0, 0}},
-    };
-    for (const auto &click : clicks) {
-        const QPoint target = picker.geometry().topLeft() + click.button;
-        xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(target.x()).arg(target.y()));
-        QTRY_COMPARE(picker.geometry(), QRect(click.at, click.capture + QSize(0, 20)));
-        QCOMPARE(picker.value("capture_width"), click.capture.width());
-        QCOMPARE(picker.value("capture_height"), click.capture.height());
-    }
-    QCOMPARE(picker.value("start_x"), 0);
-    QCOMPARE(picker.value("start_y"), titleHeight);
-}
-
-void TestPicker::togglesFlipTheFlags()
-{
-    Picker picker;
-    QVERIFY(picker.start({{"show_capture", 0}, {"open_cam", 0}}));
-    const QRect titleBar = Picker::twinGeometry(-1);
-    // Hidden, the title bar fills the window: its row sits in the middle.
-    const int rowShift = (359 - titleBar.height()) / 2;
-    const QPoint border = QPoint(100, 100 + rowShift) + Picker::twinGeometry(4).center();
-    xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(border.x()).arg(border.y()));
-    QTRY_COMPARE(picker.value("show_capture"), 1);
-    QTRY_VERIFY(screenshot().pixel(400, 300) == rootColour);
-    // Shown, the row is back at the top.
-    const QPoint captureNow = QPoint(100, 100) + Picker::twinGeometry(6).center();
-    xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(captureNow.x()).arg(captureNow.y()));
-    QTRY_COMPARE(picker.value("open_cam"), 1);
-    xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(captureNow.x()).arg(captureNow.y()));
-    QTRY_COMPARE(picker.value("open_cam"), 0);
-    const QPoint borderNow = QPoint(100, 100) + Picker::twinGeometry(4).center();
-    xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(borderNow.x()).arg(borderNow.y()));
-    QTRY_COMPARE(picker.value("show_capture"), 0);
-    QTRY_VERIFY(screenshot().pixel(400, 300) == titleColour);
-}
-
-void TestPicker::staysOnTopWithoutTakingFocus()
-{
-    Picker picker;
-    QVERIFY(picker.start({{"show_capture", 1}}));
-    // Without a window manager only the picker's own raises bring it back, and
-    // then there is no active window to keep.
-    const bool managed = run(QStringLiteral("xprop"),
-                             {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                             .contains(QStringLiteral("window id"));
-    QWidget above;
-    showPlainWindow(&above, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint,
-                    QRect(50, 200, 200, 200), Qt::green);
-    QVERIFY(QTest::qWaitForWindowExposed(&above));
-    const QString aboveId = QString::number(above.winId());
-    if (managed) {
-        above.activateWindow();
-        QTRY_COMPARE(run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}), aboveId);
-    }
-    // The frame's left edge crosses the other window: whose pixel is on top?
-    QTRY_VERIFY_WITH_TIMEOUT(screenshot().pixel(100, 250) == frameColour, 1000);
-
-    // Until the other window repaints, the screen still shows the picker's
-    // pixels there: each round waits for that repaint first.
-    const EventCounter exposes(above.windowHandle(), QEvent::Expose);
-    for (int round = 0; round < 5; ++round) {
-        const int before = exposes.count;
-        xdotool(QStringLiteral("windowraise ") + aboveId);
-        QTRY_VERIFY(exposes.count > before);
-        QElapsedTimer timer;
-        timer.start();
-        QTRY_VERIFY_WITH_TIMEOUT(screenshot().pixel(100, 250) == frameColour, 1000);
-        QVERIFY2(timer.elapsed() <= 150 * ZORVI_SLOWDOWN, qPrintable(QString::number(timer.elapsed())));
-    }
-    if (managed)
-        QCOMPARE(run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}), aboveId);
-}
-
-void TestPicker::displayChangeEndsIt()
-{
-    Picker picker;
-    QVERIFY(picker.start());
-    int code = 0;
-    run(QStringLiteral("xrandr"), {QStringLiteral("--newmode"), QStringLiteral("1366x768"),
-                                   QStringLiteral("85.25"), QStringLiteral("1366"),
-                                   QStringLiteral("1440"), QStringLiteral("1576"),
-                                   QStringLiteral("1784"), QStringLiteral("768"),
-                                   QStringLiteral("771"), QStringLiteral("781"),
-                                   QStringLiteral("798"), QStringLiteral("-hsync"),
-                                   QStringLiteral("+vsync")});
-    run(QStringLiteral("xrandr"), {QStringLiteral("--addmode"), QStringLiteral("screen"),
-                                   QStringLiteral("1366x768")});
-    run(QStringLiteral("xrandr"), {QStringLiteral("-s"), QStringLiteral("1366x768")}, &code);
-    QCOMPARE(code, 0);
-    QVERIFY(picker.process.waitForFinished(5000));
-    QCOMPARE(picker.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(picker.process.exitCode(), 0);
-    run(QStringLiteral("xrandr"), {QStringLiteral("-s"), QStringLiteral("1920x1080")});
-}
 
 QTEST_MAIN(TestPicker)
 #include "tst_picker.moc"

@@ -1,16 +1,8 @@
-// Takes the single-instance marker as the picker does and holds it until its
-// standard input closes: exit 1 when another process holds it.
+// A second start as the picker makes it: 1 when another process holds the
+// marker, 0 when it could take it (and gives it back by ending).
 #include "singleinstance.h"
-
-#include <cstdio>
 
 int main()
 {
-    if (!claimSingleInstance())
-        return 1;
-    std::puts("held");
-    std::fflush(stdout);
-    while (std::getchar() != EOF) {
-    }
-    return 0;
+    return claimSingleInstance() ? 0 : 1;
 }

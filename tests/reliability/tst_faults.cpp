@@ -1,0 +1,146 @@
+// The store and the guard under the faults they must survive: a writer killed
+// at random instants, an outside reader racing the writes, pickers started at
+// the same instant. Each test prints its figures.
+#include "region.h"
+#include "scratchkey.h"
+#include "settings.h"
+#include "valueformat.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <random>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+pid_t forked(const std::function<void()> &child)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        child();
+        _exit(0);
+    }
+    return pid;
+}
+
+} // namespace
+
+TEST(Faults, AWriterKilledAtAnyInstantLeavesEveryValueWhole)
+{
+    ScratchKey key;
+    const char *const names[] = {"start_x", "capture_height", "open_cam"};
+    for (const char *name : names)
+        writeSetting(name, 0);
+    const unsigned seed = std::random_device()();
+    std::mt19937 random(seed);
+    const int kills = 1000;
+    int midWrite = 0, broken = 0;
+    for (int32_t round = 1; round <= kills; ++round) {
+        // Counting up from a base of its own, in place, and through a rename
+        // where a second name on the record forbids writing in place.
+        const pid_t writer = forked([&] {
+            for (int32_t n = round * 1000000;; ++n) {
+                writeSize(n, n);
+                writePosition(n, n);
+                link(key.file("open_cam").c_str(), key.file(".held").c_str());
+                writeSetting("open_cam", n);
+                unlink(key.file(".held").c_str());
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+        unlink(key.file(".held").c_str());
+        for (const char *name : names) {
+            // A whole record, a DWORD, and one that was written, before or now.
+            const std::string text = key.text(name);
+            int32_t value = -1;
+            const bool whole = text.size() == valueRecordSize && readSetting(name, &value, -1) == 0
+                && value < (round + 1) * 1000000 && text.back() == '\n';
+            broken += !whole;
+            EXPECT_TRUE(whole) << name << " after kill " << round << " (seed " << seed << ")";
+        }
+        midWrite += key.dword("start_x").value_or(0) >= uint32_t(round * 1000000);
+    }
+    int temporaries = 0;
+    for (const std::string &name : key.names())
+        temporaries += name[0] == '.';
+    std::printf("crash loop: %d kills, %d of them mid-write: %d values not whole, "
+                "%d temporaries left (seed %u)\n", kills, midWrite, broken, temporaries, seed);
+    EXPECT_EQ(key.names().size(), 5u + temporaries) << "only the five values and temporaries";
+    EXPECT_GT(midWrite, kills / 2) << "most kills must land while the writer writes";
+}
+
+TEST(Faults, AnOutsideReaderNeverSeesHalfAPair)
+{
+    ScratchKey key;
+    const int32_t rounds = 25000; // two pairs each: 100,000 values
+    const pid_t writer = forked([] {
+        for (int32_t n = 1; n <= rounds; ++n) {
+            writeSize(n, n + 7);
+            writePosition(n, -n);
+        }
+    });
+    long reads = 0, mixed = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (bool done = false; !done;) {
+        done = waitpid(writer, nullptr, WNOHANG) == writer;
+        Region region;
+        if (readRegion(&region)) {
+            ++reads;
+            mixed += region.height != region.width + 7 || region.y != -region.x;
+        }
+    }
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    std::printf("outside reader: %ld regions read in %.2f s while 100000 values were written: "
+                "%ld mixed pairs\n", reads, seconds.count(), mixed);
+    EXPECT_EQ(mixed, 0);
+    EXPECT_GT(reads, 1000) << "the reader must have raced the writer";
+}
+
+TEST(Faults, OfPickersStartedAtOnceExactlyOneStays)
+{
+    ScratchKey key;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const int trials = 30;
+    int won = 0;
+    for (int trial = 0; trial < trials && won == trial; ++trial) {
+        int gate[2];
+        ASSERT_EQ(pipe(gate), 0);
+        const int count = 3 + trial % 2;
+        std::vector<pid_t> pickers;
+        for (int i = 0; i < count; ++i) {
+            pickers.push_back(forked([&] {
+                char c;
+                close(gate[1]);
+                if (read(gate[0], &c, 1) == 0) // the gate opens for all at once
+                    execl(ZORVI, ZORVI, static_cast<char *>(nullptr));
+            }));
+        }
+        close(gate[0]);
+        close(gate[1]);
+        // All but one end with 1, and that one is still there a while later.
+        int refused = 0, ended = 0, status = 0;
+        for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+             ended < count - 1 && std::chrono::steady_clock::now() < deadline;) {
+            if (waitpid(-1, &status, WNOHANG) > 0 && ++ended)
+                refused += WIFEXITED(status) && WEXITSTATUS(status) == 1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        won += refused == count - 1 && waitpid(-1, nullptr, WNOHANG) == 0;
+        for (pid_t pid : pickers)
+            kill(pid, SIGKILL); // killed, not ended: the next trial starts after a crash
+        while (waitpid(-1, nullptr, 0) > 0) {
+        }
+    }
+    std::printf("racing starts: %d trials of 3 or 4 pickers, %d with exactly one running\n",
+                trials, won);
+    EXPECT_EQ(won, trials);
+}
