@@ -43,6 +43,22 @@ QSize cornerResizeSize(const QVector<QSize> &presets, int newWidth)
     return QSize(newWidth, int(newWidth * 9.0 * 0.0625));
 }
 
+QPoint arrowStep(int key, Qt::KeyboardModifiers modifiers)
+{
+    const int step = modifiers & Qt::ShiftModifier ? 10 : 1;
+    switch (key) {
+    case Qt::Key_Left:
+        return QPoint(-step, 0);
+    case Qt::Key_Right:
+        return QPoint(step, 0);
+    case Qt::Key_Up:
+        return QPoint(0, -step);
+    case Qt::Key_Down:
+        return QPoint(0, step);
+    }
+    return QPoint();
+}
+
 int roundHalfUp(qreal v)
 {
     return int(std::floor(v + 0.5));

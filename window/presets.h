@@ -24,6 +24,10 @@ int narrowerPreset(const QVector<QSize> &presets, int captureWidth);
 // and the last entry, those entries themselves at and beyond them.
 QSize cornerResizeSize(const QVector<QSize> &presets, int newWidth);
 
+// The step an arrow key takes, 1 pixel or 10 with Shift; (0, 0) for any other
+// key.
+QPoint arrowStep(int key, Qt::KeyboardModifiers modifiers);
+
 // floor(v + 0.5): halves go towards positive infinity.
 int roundHalfUp(qreal v);
 QPoint roundHalfUp(const QPointF &point);

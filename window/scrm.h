@@ -32,6 +32,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
 
 public slots:
@@ -49,6 +51,8 @@ private:
     void stepTo(int presetIndex);
     void setStepIcon(QPushButton *button, const QString &image);
     void writeOverlayPosition();
+    void resizeCapture(int newWidth);
+    void finishMove(bool moved);
     void watchDisplayChanges();
     void updateInteriorMask();
 

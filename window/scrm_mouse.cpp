@@ -31,13 +31,7 @@ void SCRM::mouseMoveEvent(QMouseEvent *event)
         setCursor(shape);
 
     if (resizing) {
-        const QSize capture =
-            cornerResizeSize(sizePresets, pressWidth + (local.x() - pressPoint.x()));
-        captureRect.setRight(captureRect.left() + capture.width() - 1);
-        captureRect.setBottom(captureRect.top() + capture.height() - 1);
-        windowSize = QSize(capture.width(), capture.height() + 21);
-        resize(windowSize);
-        writeSize(capture.width(), capture.height());
+        resizeCapture(pressWidth + (local.x() - pressPoint.x()));
     } else if (dragging) {
         move(roundHalfUp(event->screenPos()) - dragOffset);
         writeOverlayPosition();
@@ -46,7 +40,23 @@ void SCRM::mouseMoveEvent(QMouseEvent *event)
 
 void SCRM::mouseReleaseEvent(QMouseEvent *)
 {
-    if (dragging && screen() != currentScreen) {
+    finishMove(dragging);
+}
+
+void SCRM::resizeCapture(int newWidth)
+{
+    const QSize capture = cornerResizeSize(sizePresets, newWidth);
+    captureRect.setRight(captureRect.left() + capture.width() - 1);
+    captureRect.setBottom(captureRect.top() + capture.height() - 1);
+    windowSize = QSize(capture.width(), capture.height() + 21);
+    resize(windowSize);
+    writeSize(capture.width(), capture.height());
+}
+
+// The end of a drag, a corner resize or a keyboard move.
+void SCRM::finishMove(bool moved)
+{
+    if (moved && screen() != currentScreen) {
         currentScreen = screen();
         rebuildPresets();
     }

@@ -68,6 +68,10 @@ void SCRM::buildUi()
     smallerButton->setIconSize(borderButton->size());
     smallerButton->setStyleSheet(buttonStyle);
 
+    // The arrow keys belong to the region: a focused button would take them.
+    for (QPushButton *button : {logoButton, borderButton, captureButton, biggerButton, smallerButton})
+        button->setFocusPolicy(Qt::NoFocus);
+
     const int overlayHeight = windowSize.height() - titleBarSize.height();
     captureWidget = new CaptureWgt;
     captureWidget->resize(windowSize.width(), overlayHeight);

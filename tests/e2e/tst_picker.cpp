@@ -180,6 +180,17 @@ private slots:
         QCOMPARE(picker.region().size(), QSize(500, 281));
     }
 
+    void takesTheArrowsOnceClicked()
+    {
+        Picker picker;
+        QVERIFY(picker.start({{"show_capture", 1}}));
+        xdotool(QStringLiteral("mousemove 680 108 click 1 key Right key shift+Down key ctrl+Right"));
+        QTRY_COMPARE(picker.geometry(), QRect(101, 110, 601, 359));
+        QCOMPARE(picker.region().size(), QSize(601, 338));
+        QCOMPARE(picker.region().x(), 101);
+        QTRY_COMPARE(pixelAt(picker.region().topLeft()), frameColour);
+    }
+
     void staysOnTopWithoutTakingFocus()
     {
         Picker picker;

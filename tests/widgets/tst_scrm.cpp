@@ -312,6 +312,50 @@ private slots:
         QCOMPARE(window.geometry(), QRect(pos, capture + QSize(0, 20))); // nothing further
     }
 
+    void keys_data()
+    {
+        QTest::addColumn<QSize>("stored"); // the capture size at start
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QPoint>("pos");
+        QTest::addColumn<QSize>("capture");
+        const QSize start(600, 338);
+        const int ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier;
+        QTest::newRow("Right: a pixel") << start << int(Qt::Key_Right) << 0 << QPoint(101, 100) << start;
+        QTest::newRow("Shift+Up: ten") << start << int(Qt::Key_Up) << shift << QPoint(100, 90) << start;
+        QTest::newRow("Ctrl+Down: a pixel wider, at 16:9")
+            << start << int(Qt::Key_Down) << ctrl << QPoint(100, 100) << QSize(601, 338);
+        QTest::newRow("Ctrl+Shift+Left: ten narrower")
+            << start << int(Qt::Key_Left) << ctrl + shift << QPoint(100, 100) << QSize(590, 331);
+        QTest::newRow("Ctrl+Up at the first preset: held there")
+            << QSize(480, 230) << int(Qt::Key_Up) << ctrl << QPoint(100, 100) << QSize(480, 230);
+        QTest::newRow("Ctrl+Right to the screen's width: placed at its corner")
+            << QSize(799, 449) << int(Qt::Key_Right) << ctrl << QPoint(0, 0) << QSize(800, 580);
+        QTest::newRow("A: nothing") << start << int(Qt::Key_A) << 0 << QPoint(100, 100) << start;
+    }
+
+    void keys()
+    {
+        QFETCH(QSize, stored);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QPoint, pos);
+        QFETCH(QSize, capture);
+        Shown shown({{"show_capture", 1}, {"capture_width", stored.width()},
+                     {"capture_height", stored.height()}});
+        SCRM &window = *shown.window;
+        // Clicked, a button takes no keyboard focus: the arrows stay the region's.
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, centre(window, Logo));
+        QTest::keyClick(window.windowHandle(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(window.pos(), pos);
+        QCOMPARE(window.size(), capture + QSize(0, 21));
+        QCOMPARE(publishedSize(), capture);
+        const bool moved = pos != QPoint(100, 100);
+        const QPoint overlayAt = window.pos() + QPoint(0, titleBar(window)->height());
+        QCOMPARE(QPoint(published("start_x"), published("start_y")),
+                 moved ? overlayAt : QPoint(INT_MIN, INT_MIN));
+    }
+
     void toggles_data()
     {
         QTest::addColumn<int>("stored");
