@@ -17,10 +17,10 @@ public:
     bool exists() const;
     // Raw bytes: a file's content here, a value of that registry type there.
     void put(const char *name, const std::string &bytes, unsigned long type = 1);
-    std::optional<uint32_t> dword(const char *name) const; // nothing unless a DWORD
-    std::vector<std::string> names() const; // sorted
 
 #ifndef _WIN32
+    std::optional<uint32_t> dword(const char *name) const; // nothing unless a number
+    std::vector<std::string> names() const; // sorted
     std::string text(const char *name) const;
     std::string file(const char *name) const { return path + '/' + name; }
     // The values written since the last call, in the order a reader watching

@@ -1,6 +1,5 @@
 #include "scratchkey.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -61,29 +60,4 @@ void ScratchKey::put(const char *name, const std::string &bytes, unsigned long t
     const std::string data = bytes + "--";
     RegSetValueExW(OpenKey(KEY_SET_VALUE).key, wide(name).c_str(), 0, DWORD(type),
                    reinterpret_cast<const BYTE *>(data.data()), DWORD(bytes.size()));
-}
-
-std::optional<uint32_t> ScratchKey::dword(const char *name) const
-{
-    uint32_t data[4] = {};
-    DWORD type = 0;
-    DWORD size = sizeof data;
-    if (RegQueryValueExW(OpenKey(KEY_QUERY_VALUE).key, wide(name).c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE *>(data), &size) != ERROR_SUCCESS
-        || type != REG_DWORD || size != 4)
-        return std::nullopt;
-    return data[0];
-}
-
-std::vector<std::string> ScratchKey::names() const
-{
-    const OpenKey open(KEY_QUERY_VALUE);
-    std::vector<std::string> result;
-    wchar_t name[16384];
-    for (DWORD length = 16384; RegEnumValueW(open.key, DWORD(result.size()), name, &length, nullptr,
-                                             nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         length = 16384)
-        result.emplace_back(name, name + length); // the store's names are ASCII
-    std::sort(result.begin(), result.end());
-    return result;
 }

@@ -1,17 +1,15 @@
 // Arbitrary bytes as a value, parsed from memory and read back through the
-// store from a value file: both must agree with a plain reference reading,
-// and whatever parses must survive a write.
+// store from a value file: both must agree with the C library's reading, and
+// whatever parses must survive a write.
 #include "settings.h"
 #include "valueformat.h"
 
-#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -21,50 +19,40 @@ void check(bool condition)
         std::abort();
 }
 
-// Optional white space around an optional sign and 1+ digits, in 64 bits.
-std::optional<int64_t> reference(const std::string &bytes)
+// White space, an optional sign and digits, white space: as strtoll reads it.
+bool reference(const std::string &bytes, int32_t *bits)
 {
-    const std::size_t first = bytes.find_first_not_of(" \t\n\v\f\r");
-    const std::size_t last = bytes.find_last_not_of(" \t\n\v\f\r");
-    if (bytes.size() > maxValueFileSize || first == std::string::npos)
-        return std::nullopt;
-    std::string text = bytes.substr(first, last - first + 1);
-    const bool negative = text[0] == '-';
-    if (text[0] == '-' || text[0] == '+')
-        text.erase(0, 1);
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
-    const int64_t magnitude = text.size() > 10 ? INT64_MAX : std::stoll(text);
-    if (magnitude > (negative ? 0x80000000LL : 0xFFFFFFFFLL))
-        return std::nullopt;
-    return negative ? -magnitude : magnitude;
+    char *end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(bytes.c_str(), &end, 10);
+    const std::size_t stop = std::size_t(end - bytes.c_str());
+    if (bytes.size() > maxValueFileSize || stop == 0 || !std::isdigit(static_cast<unsigned char>(bytes[stop - 1])) || errno
+        || bytes.find_first_not_of(" \t\n\v\f\r", stop) != std::string::npos
+        || value < INT32_MIN || value > UINT32_MAX)
+        return false;
+    *bits = int32_t(uint32_t(value));
+    return true;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
-    static const std::string key = [] {
+    static const std::string valueFile = [] {
         static char root[] = "/tmp/zorvi-fuzz-XXXXXX";
-        check(mkdtemp(root) != nullptr);
+        check(mkdtemp(root)
+              && std::filesystem::create_directory(std::string(root) + "/screen-capture-rvk"));
         setenv("XDG_CONFIG_HOME", root, 1);
-        check(mkdir((std::string(root) + "/screen-capture-rvk").c_str(), 0700) == 0);
         std::atexit([] { std::filesystem::remove_all(root); });
-        return std::string(root) + "/screen-capture-rvk";
+        return std::string(root) + "/screen-capture-rvk/start_x";
     }();
     const std::string bytes(reinterpret_cast<const char *>(data), size);
-    const std::optional<int64_t> expected = reference(bytes);
-    const int32_t bits = expected ? int32_t(uint32_t(uint64_t(*expected))) : 42;
-
-    int32_t parsed = 42;
-    check(parseValue(bytes.data(), size, &parsed) == expected.has_value() && parsed == bits);
-    std::ofstream(key + "/start_x", std::ios::binary | std::ios::trunc) << bytes;
-    int32_t read = 42;
-    check(readSetting("start_x", &read, 42) == (expected ? 0 : -1) && read == bits);
-    if (expected) {
-        check(writeSetting("start_x", bits) == 0);
-        check(readSetting("start_x", &read, 42) == 0 && read == bits);
-    }
+    int32_t expected = 42, parsed = 42, read = 42;
+    const bool ok = reference(bytes, &expected);
+    check(parseValue(bytes.data(), size, &parsed) == ok && parsed == expected);
+    std::ofstream(valueFile, std::ios::binary) << bytes;
+    check(readSetting("start_x", &read, 42) == (ok ? 0 : -1) && read == expected);
+    check(!ok || (writeSetting("start_x", expected) == 0 && readSetting("start_x", &read, 42) == 0
+                  && read == expected));
     return 0;
 }

@@ -14,6 +14,7 @@
 namespace {
 
 using Names = std::vector<std::string>;
+using Values = QMap<const char *, int>;
 // The title bar's widgets by their place in its layout.
 enum TitleItem { Logo = 1, Title = 2, Border = 4, Capture = 6, Bigger = 8, Smaller = 10 };
 
@@ -25,9 +26,10 @@ int published(const char *name)
     return value;
 }
 
-QSize publishedSize()
+QRect publishedRegion()
 {
-    return QSize(published("capture_width"), published("capture_height"));
+    return QRect(published("start_x"), published("start_y"), published("capture_width"),
+                 published("capture_height"));
 }
 
 QWidget *titleBar(SCRM &window)
@@ -45,15 +47,16 @@ CaptureWgt *overlay(SCRM &window)
     return window.findChild<CaptureWgt *>();
 }
 
-bool shows(QPushButton *button, const char *image)
+bool shows(SCRM &window, TitleItem item, const char *image)
 {
     const auto pixels = [](const QIcon &icon) { return icon.pixmap(20, 20).toImage(); };
-    return pixels(button->icon()) == pixels(QIcon(QLatin1String(image)));
+    return pixels(button(window, item)->icon()) == pixels(QIcon(QLatin1String(image)));
 }
 
-QPoint centre(SCRM &window, TitleItem item)
+void click(SCRM &window, TitleItem item)
 {
-    return button(window, item)->mapTo(&window, QPoint(10, 10));
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                      button(window, item)->mapTo(&window, QPoint(10, 10)));
 }
 
 // Straight to the window's handlers, with fractional positions.
@@ -77,22 +80,26 @@ bool masksTheInteriorOnly(SCRM &window)
         && !mask.contains(interior.bottomRight()) && !mask.contains(interior.topLeft());
 }
 
-// A shown window on a key holding these values.
-struct Shown
+// A window on a key holding these values, shown unless told otherwise.
+struct Picker
 {
-    explicit Shown(const QMap<const char *, int> &values = {})
+    explicit Picker(const Values &values = {}, bool show = true)
     {
         for (auto it = values.begin(); it != values.end(); ++it)
             writeSetting(it.key(), it.value());
         window.reset(new SCRM);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+        if (show) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+        }
     }
     ScratchKey key;
     QScopedPointer<SCRM> window;
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Values)
 
 class TestScrm : public QObject
 {
@@ -101,35 +108,43 @@ class TestScrm : public QObject
 private slots:
     void startUp_data()
     {
-        QTest::addColumn<QSize>("stored"); // QSize(): absent
+        QTest::addColumn<Values>("stored");
         QTest::addColumn<QSize>("capture"); // as published after start-up
         QTest::addColumn<QSize>("window");
         QTest::addColumn<QPoint>("shownAt");
-        const QSize start(600, 338);
-        QTest::newRow("absent") << QSize() << start << QSize(600, 359) << QPoint(100, 100);
-        QTest::newRow("0 x 500") << QSize(0, 500) << start << QSize(600, 359) << QPoint(100, 100);
-        QTest::newRow("negative") << QSize(-5, 300) << start << QSize(600, 359) << QPoint(100, 100);
-        QTest::newRow("500 x 281") << QSize(500, 281) << QSize(500, 281) << QSize(500, 302)
-                                   << QPoint(100, 100);
+        QTest::addColumn<int>("thickness"); // 0: no frame shown
+        const QSize start(600, 338), window(600, 359);
+        const QPoint at(100, 100);
+        QTest::newRow("nothing stored") << Values() << start << window << at << 0;
+        QTest::newRow("a width of 0, border 10, shown")
+            << Values{{"capture_width", 0}, {"capture_height", 500}, {"show_capture", 1}, {"open_cam", 1}, {"capture_border", 10}}
+            << start << window << at << 10;
+        QTest::newRow("a negative width, border 11: 2")
+            << Values{{"capture_width", -5}, {"capture_height", 300}, {"show_capture", 1}, {"open_cam", 1}, {"capture_border", 11}}
+            << start << window << at << 2;
+        QTest::newRow("500 x 281, border 1")
+            << Values{{"capture_width", 500}, {"capture_height", 281}, {"show_capture", 1}, {"open_cam", 1}, {"capture_border", 1}}
+            << QSize(500, 281) << QSize(500, 302) << at << 1;
         QTest::newRow("the screen's width: placed at its corner")
-            << QSize(800, 500) << QSize(800, 500) << QSize(800, 521) << QPoint(0, 0);
-        QTest::newRow("int32 limits: no overflow") << QSize(INT_MAX, INT_MAX) << QSize(INT_MAX, INT_MAX)
-                                                   << QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX) << QPoint(100, 100);
+            << Values{{"capture_width", 800}, {"capture_height", 500}, {"show_capture", 5}, {"open_cam", 5}}
+            << QSize(800, 500) << QSize(800, 521) << QPoint(0, 0) << 0;
+        QTest::newRow("int32 limits: no overflow")
+            << Values{{"capture_width", INT_MAX}, {"capture_height", INT_MAX}, {"start_x", INT_MAX},
+                      {"start_y", INT_MIN}, {"show_capture", 1}, {"open_cam", 1}}
+            << QSize(INT_MAX, INT_MAX) << QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX) << at << 2;
     }
 
     void startUp()
     {
-        QFETCH(QSize, stored);
+        QFETCH(Values, stored);
+        QFETCH(QSize, capture);
         QFETCH(QPoint, shownAt);
-        ScratchKey key;
-        if (stored != QSize()) {
-            writeSize(stored.width(), stored.height());
-            writePosition(INT_MAX, INT_MIN); // read, but not where it is first shown
-        }
-        SCRM window;
+        QFETCH(int, thickness);
+        Picker picker(stored, false);
+        SCRM &window = *picker.window;
         QCOMPARE(window.pos(), QPoint(100, 100));
         QTEST(window.size(), "window");
-        QTEST(publishedSize(), "capture");
+        QCOMPARE(publishedRegion().size(), capture);
         QCOMPARE(window.windowFlags() & ~Qt::WindowType_Mask,
                  Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
         QVERIFY(window.testAttribute(Qt::WA_TranslucentBackground));
@@ -143,42 +158,16 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.pos(), shownAt);
         // Only the placement at the screen's corner writes the position.
-        const bool placed = shownAt == QPoint(0, 0);
-        QCOMPARE(published("start_x"), placed ? 0 : stored == QSize() ? INT_MIN : INT_MAX);
-    }
+        QCOMPARE(published("start_x"), shownAt.isNull() ? 0 : stored.value("start_x", INT_MIN));
 
-    void look_data()
-    {
-        QTest::addColumn<int>("flag"); // stored as show_capture and open_cam
-        QTest::addColumn<int>("border"); // INT_MIN: absent
-        QTest::addColumn<int>("thickness");
-        QTest::newRow("on, border absent: 2") << 1 << INT_MIN << 2;
-        QTest::newRow("on, border 1") << 1 << 1 << 1;
-        QTest::newRow("on, border 10") << 1 << 10 << 10;
-        QTest::newRow("on, border 11: 2") << 1 << 11 << 2;
-        QTest::newRow("off") << 0 << INT_MIN << 2;
-        QTest::newRow("5 looks off") << 5 << INT_MIN << 2;
-    }
-
-    void look()
-    {
-        QFETCH(int, flag);
-        QFETCH(int, border);
-        QFETCH(int, thickness);
-        const bool on = flag == 1;
-        QMap<const char *, int> values{{"show_capture", flag}, {"open_cam", flag}};
-        if (border != INT_MIN)
-            values.insert("capture_border", border);
-        Shown shown(values);
-        SCRM &window = *shown.window;
-        QVERIFY(shows(button(window, Border),
-                      on ? ":/Image/show_capture_border.png" : ":/Image/hide_capture_border.png"));
-        QVERIFY(shows(button(window, Capture), on ? ":/Image/open_cam.png" : ":/Image/close_cam.png"));
-        QVERIFY(shows(button(window, Logo), ":/Image/LOGO.png"));
-        QVERIFY(shows(button(window, Bigger), ":/Image/big.png"));
-        QVERIFY(shows(button(window, Smaller), ":/Image/small.png"));
-        const QMap<TitleItem, QString> tips{{Border, QStringLiteral("捕捉框")},
-                                            {Capture, QStringLiteral("启用捕捉")}};
+        // The title bar and its buttons, whatever the flags.
+        const bool on = thickness > 0;
+        QVERIFY(shows(window, Border, on ? ":/Image/show_capture_border.png" : ":/Image/hide_capture_border.png"));
+        QVERIFY(shows(window, Capture, on ? ":/Image/open_cam.png" : ":/Image/close_cam.png"));
+        QVERIFY(shows(window, Logo, ":/Image/LOGO.png"));
+        QVERIFY(shows(window, Bigger, ":/Image/big.png"));
+        QVERIFY(shows(window, Smaller, ":/Image/small.png"));
+        const QMap<TitleItem, QString> tips{{Border, QStringLiteral("捕捉框")}, {Capture, QStringLiteral("启用捕捉")}};
         for (TitleItem item : {Logo, Border, Capture, Bigger, Smaller}) {
             QCOMPARE(button(window, item)->size(), QSize(20, 20));
             QCOMPARE(button(window, item)->iconSize(), QSize(20, 20));
@@ -187,26 +176,27 @@ private slots:
         QWidget *bar = titleBar(window);
         QCOMPARE(qobject_cast<QLabel *>(bar->layout()->itemAt(Title)->widget())->text(),
                  QStringLiteral("Zorvi-V1.0"));
-        QCOMPARE(bar->grab().toImage().pixel(bar->width() - 5, 1), qRgb(72, 164, 246));
+        QVERIFY(bar->autoFillBackground() && bar->palette().window() == QColor(72, 164, 246));
+
+        // Below it the frame, if shown; else the title bar fills the window.
         QCOMPARE(overlay(window)->isVisible(), on);
-        if (!on) {
-            QCOMPARE(bar->geometry(), window.rect());
-            QVERIFY(window.mask().isEmpty());
+        if (!on || window.width() > 800) {
+            QCOMPARE(bar->geometry() == window.rect(), !on);
             return;
         }
         QCOMPARE(bar->height(), bar->sizeHint().height());
-        QCOMPARE(overlay(window)->geometry(), QRect(0, bar->height(), 600, 359 - bar->height()));
+        QCOMPARE(overlay(window)->geometry(),
+                 QRect(0, bar->height(), window.width(), window.height() - bar->height()));
         QVERIFY(masksTheInteriorOnly(window));
         // Across the middle and down the middle: the frame, then nothing.
         const QImage image = overlay(window)->grab().toImage();
-        const int w = image.width(), h = image.height();
         const auto expected = [&](int i, int size) {
             return i < thickness || i >= size - thickness ? qRgb(212, 43, 16) : 0u;
         };
-        for (int x = 0; x < w; ++x)
-            QCOMPARE(image.pixel(x, h / 2), expected(x, w));
-        for (int y = 0; y < h; ++y)
-            QCOMPARE(image.pixel(w / 2, y), expected(y, h));
+        for (int x = 0; x < image.width(); ++x)
+            QCOMPARE(image.pixel(x, image.height() / 2), expected(x, image.width()));
+        for (int y = 0; y < image.height(); ++y)
+            QCOMPARE(image.pixel(image.width() / 2, y), expected(y, image.height()));
     }
 
     void drag_data()
@@ -219,8 +209,8 @@ private slots:
     void drag()
     {
         QFETCH(int, showCapture);
-        Shown shown({{"show_capture", showCapture}});
-        SCRM &window = *shown.window;
+        Picker picker({{"show_capture", showCapture}});
+        SCRM &window = *picker.window;
         const QPoint overlayAt(0, showCapture ? titleBar(window)->height() : 0);
         // Pressed at (50.5, 5.5): the global (150.5, 105.5) rounds up to (151, 106).
         send(window, QEvent::MouseButtonPress, {50.5, 5.5}, Qt::LeftButton);
@@ -234,7 +224,7 @@ private slots:
             writeSetting("start_x", 1);
             send(window, QEvent::MouseMove, local);
             QCOMPARE(window.pos(), pos);
-            QCOMPARE(QPoint(published("start_x"), published("start_y")), pos + overlayAt);
+            QCOMPARE(publishedRegion().topLeft(), pos + overlayAt);
         }
         // Another button's press changes nothing; its release ends the drag.
         send(window, QEvent::MouseButtonPress, {0, 0}, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
@@ -247,8 +237,8 @@ private slots:
 
     void cornerResize()
     {
-        Shown shown({{"show_capture", 1}}); // no capture_border: the drawn 2 pixels grip
-        SCRM &window = *shown.window;
+        Picker picker({{"show_capture", 1}}); // no capture_border: the drawn 2 pixels grip
+        SCRM &window = *picker.window;
         send(window, QEvent::MouseMove, {598, 357}, Qt::NoButton, Qt::NoButton);
         QCOMPARE(window.cursor().shape(), Qt::SizeFDiagCursor);
         send(window, QEvent::MouseMove, {597, 357}, Qt::NoButton, Qt::NoButton);
@@ -258,19 +248,17 @@ private slots:
         send(window, QEvent::MouseButtonPress, {598.5, 357.5}, Qt::LeftButton);
         send(window, QEvent::MouseMove, {498.5, 10});
         QCOMPARE(window.geometry(), QRect(100, 100, 500, 302));
-        QCOMPARE(publishedSize(), QSize(500, 281));
-        QCOMPARE(published("start_x"), INT_MIN);
+        QCOMPARE(publishedRegion(), QRect(INT_MIN, INT_MIN, 500, 281));
         QVERIFY(masksTheInteriorOnly(window));
         send(window, QEvent::MouseMove, {-300, 10});
         QCOMPARE(window.size(), QSize(480, 251));
-        QCOMPARE(publishedSize(), QSize(480, 230));
+        QCOMPARE(publishedRegion().size(), QSize(480, 230));
 
-        shown.key.changes();
+        picker.key.changes();
         send(window, QEvent::MouseMove, {900, 10});
         QCOMPARE(window.geometry(), QRect(0, 0, 800, 601));
-        QCOMPARE(publishedSize(), QSize(800, 580));
-        QCOMPARE(QPoint(published("start_x"), published("start_y")), overlay(window)->pos());
-        QCOMPARE(shown.key.changes(), (Names{"start_x", "start_y", "capture_width", "capture_height"}));
+        QCOMPARE(publishedRegion(), QRect(overlay(window)->pos(), QSize(800, 580)));
+        QCOMPARE(picker.key.changes(), (Names{"start_x", "start_y", "capture_width", "capture_height"}));
         send(window, QEvent::MouseButtonRelease, {900, 10}, Qt::LeftButton, Qt::NoButton);
         send(window, QEvent::MouseMove, {100, 10});
         QCOMPARE(window.geometry(), QRect(0, 0, 800, 601));
@@ -291,24 +279,24 @@ private slots:
         QFETCH(int, item);
         QFETCH(QSize, capture);
         QFETCH(QPoint, pos);
-        Shown shown;
-        SCRM &window = *shown.window;
-        QPushButton *held = button(window, TitleItem(item));
-        const QPoint at = centre(window, TitleItem(item));
-        shown.key.changes();
+        Picker picker;
+        SCRM &window = *picker.window;
+        const bool bigger = item == Bigger;
+        const QPoint at = button(window, TitleItem(item))->mapTo(&window, QPoint(10, 10));
+        picker.key.changes();
         QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, at);
-        QVERIFY(shows(held, item == Bigger ? ":/Image/big_clicked.png" : ":/Image/small_clicked.png"));
+        QVERIFY(shows(window, TitleItem(item), bigger ? ":/Image/big_clicked.png" : ":/Image/small_clicked.png"));
         QCOMPARE(window.size(), QSize(600, 359));
         // Leaving the held button releases it: the step comes at once.
         QTest::mouseMove(window.windowHandle(), at + QPoint(0, 40));
-        QVERIFY(shows(held, item == Bigger ? ":/Image/big.png" : ":/Image/small.png"));
-        QCOMPARE(publishedSize(), capture);
+        QVERIFY(shows(window, TitleItem(item), bigger ? ":/Image/big.png" : ":/Image/small.png"));
+        QCOMPARE(publishedRegion().size(), capture);
         QCOMPARE(window.geometry(), QRect(pos, capture + QSize(0, 20)));
         const Names size{"capture_width", "capture_height"};
         const Names placed{"start_x", "start_y", size[0], size[1]};
-        QCOMPARE(shown.key.changes(), item == Bigger ? placed : size);
+        QCOMPARE(picker.key.changes(), bigger ? placed : size);
         QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, at + QPoint(0, 40));
-        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, centre(window, TitleItem(item)));
+        click(window, TitleItem(item));
         QCOMPARE(window.geometry(), QRect(pos, capture + QSize(0, 20))); // nothing further
     }
 
@@ -341,19 +329,15 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(QPoint, pos);
         QFETCH(QSize, capture);
-        Shown shown({{"show_capture", 1}, {"capture_width", stored.width()},
-                     {"capture_height", stored.height()}});
-        SCRM &window = *shown.window;
-        // Clicked, a button takes no keyboard focus: the arrows stay the region's.
-        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, centre(window, Logo));
+        Picker picker({{"show_capture", 1}, {"capture_width", stored.width()},
+                       {"capture_height", stored.height()}});
+        SCRM &window = *picker.window;
+        click(window, Logo); // a clicked button takes no keyboard focus: the arrows stay the region's
         QTest::keyClick(window.windowHandle(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(window.pos(), pos);
-        QCOMPARE(window.size(), capture + QSize(0, 21));
-        QCOMPARE(publishedSize(), capture);
+        QCOMPARE(window.geometry(), QRect(pos, capture + QSize(0, 21)));
         const bool moved = pos != QPoint(100, 100);
-        const QPoint overlayAt = window.pos() + QPoint(0, titleBar(window)->height());
-        QCOMPARE(QPoint(published("start_x"), published("start_y")),
-                 moved ? overlayAt : QPoint(INT_MIN, INT_MIN));
+        const QPoint overlayAt = pos + QPoint(0, titleBar(window)->height());
+        QCOMPARE(publishedRegion(), QRect(moved ? overlayAt : QPoint(INT_MIN, INT_MIN), capture));
     }
 
     void toggles_data()
@@ -369,16 +353,15 @@ private slots:
     {
         QFETCH(int, stored);
         QFETCH(QVector<int>, afterClicks);
-        Shown shown({{"show_capture", stored}, {"open_cam", stored}});
-        SCRM &window = *shown.window;
+        Picker picker({{"show_capture", stored}, {"open_cam", stored}});
+        SCRM &window = *picker.window;
         for (int on : afterClicks) {
-            for (TitleItem item : {Border, Capture})
-                QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, centre(window, item));
+            click(window, Border);
+            click(window, Capture);
             QCOMPARE(published("show_capture"), on);
             QCOMPARE(published("open_cam"), on);
-            QVERIFY(shows(button(window, Border),
-                          on ? ":/Image/show_capture_border.png" : ":/Image/hide_capture_border.png"));
-            QVERIFY(shows(button(window, Capture), on ? ":/Image/open_cam.png" : ":/Image/close_cam.png"));
+            QVERIFY(shows(window, Border, on ? ":/Image/show_capture_border.png" : ":/Image/hide_capture_border.png"));
+            QVERIFY(shows(window, Capture, on ? ":/Image/open_cam.png" : ":/Image/close_cam.png"));
             QCOMPARE(button(window, Capture)->iconSize(), QSize(20, 20));
             QCOMPARE(overlay(window)->isVisible(), on == 1);
             QCoreApplication::processEvents();
