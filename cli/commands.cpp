@@ -91,6 +91,9 @@ int runInit(std::optional<int32_t> border)
         return failure("cannot create the settings key: " + error);
     case KeyCreation::Created:
         printLine("created " + keyLocation());
+        // The picker's own default hides the frame: a first start would show
+        // a bare blue box.
+        status = writeUnlessThere("show_capture", 1);
         break;
     case KeyCreation::Existed:
         printLine("exists " + keyLocation());

@@ -120,13 +120,16 @@ TEST(Cli, InitCreatesAPrivateKeyAndNeverOverwritesAValue)
         EXPECT_TRUE(stat(folder.c_str(), &st) == 0 && (st.st_mode & 07777) == 0700) << folder;
     }
     EXPECT_EQ(key.text("capture_border"), "          3\n");
+    EXPECT_EQ(key.text("show_capture"), "          1\n"); // else a first start shows no frame
 
     key.put("capture_border", "thick\n");
+    key.put("show_capture", "0\n");
     const Result again = cli("init --border 7");
     EXPECT_EQ(again.code, 0);
     EXPECT_EQ(again.out, "exists " + key.path + "\n");
     EXPECT_NE(again.err.find("not a DWORD; left"), std::string::npos) << again.err;
     EXPECT_EQ(key.text("capture_border"), "thick\n");
+    EXPECT_EQ(key.text("show_capture"), "0\n");
 }
 
 TEST(Cli, SetTakesADecimalInt32AndAKnownNameOnly)
