@@ -1,23 +1,27 @@
-// The subcommands of zorvi-settings. Each takes the arguments after its
-// name and returns the exit code: 0 done, 1 failed (the key or a value is
-// missing, a write failed), 2 misused (unknown name, bad number, bad option).
+// What the subcommands of zorvi-settings do, once main() has parsed and
+// checked their arguments. Each returns the exit code: 0 done, 1 failed (the
+// key or a value is missing, a write failed); misuse (2) never gets here.
 #ifndef COMMANDS_H
 #define COMMANDS_H
 
+#include <cstdint>
+#include <optional>
 #include <string>
-#include <vector>
 
-using Arguments = std::vector<std::string>;
+int runInit(std::optional<int32_t> border);
+int runList();
+int runGet(const std::string &name);
+int runSet(const std::string &name, int32_t value);
 
-struct Command
+struct RegionOptions
 {
-    const char *name;
-    const char *synopsis;
-    const char *help;
-    int (*run)(const Arguments &arguments);
+    bool json = false;
+    std::optional<std::string> format; // checked with formatRegion()
+    bool inner = false;
+    bool follow = false;
 };
+int runRegion(const RegionOptions &options);
 
-const std::vector<Command> &commands();
-const Command *findCommand(const std::string &name);
+int runWatch(bool json);
 
 #endif // COMMANDS_H

@@ -27,23 +27,6 @@ void readPair(std::size_t first, Values *values)
 
 } // namespace
 
-bool isValueName(const std::string &name)
-{
-    for (const char *known : valueNames) {
-        if (name == known)
-            return true;
-    }
-    return false;
-}
-
-std::string valueNameList()
-{
-    std::string list;
-    for (const char *name : valueNames)
-        list += (list.empty() ? "" : ", ") + std::string(name);
-    return list;
-}
-
 Value readValue(const char *name)
 {
     int32_t number = 0;

@@ -28,9 +28,6 @@ struct Value
 
 using Values = std::array<Value, valueCount>;
 
-bool isValueName(const std::string &name);
-std::string valueNameList();
-
 Value readValue(const char *name);
 // Each pair is read whole, so no snapshot shows half of a pair write.
 Values readAllValues();

@@ -1,5 +1,5 @@
 #include "capturewgt.h"
-#include "presets.h"
+#include "frame.h"
 #include "settings.h"
 
 #include <QPainter>

@@ -5,7 +5,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 ensure_packages "${build_packages[@]}"
-build "$source_dir/build"
+# Only what it runs: the tests and benchmarks are the test command's.
+build "$source_dir/build" --target zorvi zorvi-settings
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "zorvi: no display to show the picker on (DISPLAY is not set)" >&2

@@ -2,11 +2,11 @@
 # missing (as root, or through sudo) and builds the project.
 #
 #     ensure_packages PACKAGE...
-#     build DIR [CMAKE_OPTION...]
+#     build DIR [CMAKE_OPTION...] [--target TARGET...]
 
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-build_packages=(cmake g++ make qtbase5-dev libqt5x11extras5-dev googletest libgtest-dev fonts-dejavu-core)
+build_packages=(cmake g++ make qtbase5-dev libqt5x11extras5-dev libcli11-dev googletest libgtest-dev fonts-dejavu-core)
 
 ensure_packages() {
     local missing=()
@@ -35,6 +35,11 @@ ensure_packages() {
 build() {
     local dir=$1
     shift
-    cmake -S "$source_dir" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
-        cmake --build "$dir" -j "$(nproc)"
+    local options=()
+    while [ $# -gt 0 ] && [ "$1" != --target ]; do
+        options+=("$1")
+        shift
+    done
+    cmake -S "$source_dir" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null &&
+        cmake --build "$dir" -j "$(nproc)" "$@"
 }

@@ -69,11 +69,6 @@ QPoint roundHalfUp(const QPointF &point)
     return QPoint(roundHalfUp(point.x()), roundHalfUp(point.y()));
 }
 
-int frameThicknessFor(int border)
-{
-    return border >= 1 && border <= 10 ? border : 2;
-}
-
 QRect gripRectFor(const QSize &windowSize, int thickness)
 {
     return QRect(QPoint(windowSize.width() - thickness, windowSize.height() - thickness),

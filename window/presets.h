@@ -4,6 +4,8 @@
 #ifndef PRESETS_H
 #define PRESETS_H
 
+#include "frame.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -32,10 +34,8 @@ QPoint arrowStep(int key, Qt::KeyboardModifiers modifiers);
 int roundHalfUp(qreal v);
 QPoint roundHalfUp(const QPointF &point);
 
-// The frame is capture_border pixels wide when that is 1..10, else 2.
-int frameThicknessFor(int border);
-
-// The thickness x thickness square in the bottom-right corner.
+// The thickness x thickness square in the bottom-right corner; the
+// thickness is the drawn frame's (frameThicknessFor).
 QRect gripRectFor(const QSize &windowSize, int thickness);
 
 #endif // PRESETS_H

@@ -1,5 +1,6 @@
 // zorvi-settings through its real executable, as an installer or a script runs
 // it: exit codes, what it prints, and what it leaves in the key.
+#include "region.h"
 #include "scratchkey.h"
 #include "settings.h"
 
@@ -94,7 +95,8 @@ TEST(Cli, RefusesMisuseBeforeItLooksForTheKey)
     } rows[] = {
         {"", 2, "usage"}, {"frobnicate", 2, "frobnicate"}, {"init --border 0", 2, "'0'"},
         {"init --border 11", 2, "'11'"}, {"init --border=4x", 2, "'4x'"}, {"init --border", 2, "--border"},
-        {"get", 2, "NAME"}, {"get bogus", 2, "'bogus'"}, {"list --json", 2, "--json"},
+        {"get", 2, "NAME"}, {"get bogus", 2, "bogus not in"}, {"list --json", 2, "--json"},
+        {"region --format %q", 2, "'%q'"}, {"region --json --format %x", 2, "excludes"},
         {"list", 1, "zorvi-settings init"}, {"region", 1, "zorvi-settings init"},
         {"watch", 1, "zorvi-settings init"}, {"region --help", 0, "shared lock"},
     };
@@ -118,13 +120,16 @@ TEST(Cli, InitCreatesAPrivateKeyAndNeverOverwritesAValue)
         EXPECT_TRUE(stat(folder.c_str(), &st) == 0 && (st.st_mode & 07777) == 0700) << folder;
     }
     EXPECT_EQ(key.text("capture_border"), "          3\n");
+    EXPECT_EQ(key.text("show_capture"), "          1\n"); // else a first start shows no frame
 
     key.put("capture_border", "thick\n");
+    key.put("show_capture", "0\n");
     const Result again = cli("init --border 7");
     EXPECT_EQ(again.code, 0);
     EXPECT_EQ(again.out, "exists " + key.path + "\n");
     EXPECT_NE(again.err.find("not a DWORD; left"), std::string::npos) << again.err;
     EXPECT_EQ(key.text("capture_border"), "thick\n");
+    EXPECT_EQ(key.text("show_capture"), "0\n");
 }
 
 TEST(Cli, SetTakesADecimalInt32AndAKnownNameOnly)
@@ -179,6 +184,9 @@ TEST(Cli, RegionAndWatchReadEachPairWhole)
     ASSERT_EQ(writePosition(10, -20) | writeSize(600, 338) | writeSetting("open_cam", 0), 0);
     EXPECT_EQ(cli("region").out, "10 -20 600 338\n");
     EXPECT_EQ(cli("region --json").out, "{\"x\":10,\"y\":-20,\"width\":600,\"height\":338}\n");
+    EXPECT_EQ(cli("region --inner --format %g").out, "596x334+12+-18\n"); // no capture_border: 2
+    ASSERT_EQ(writeSize(4, 338), 0);
+    EXPECT_EQ(cli("region --inner").code, 1);
 
     std::filesystem::remove(key.file("capture_height"));
     const Result incomplete = cli("region");
@@ -198,4 +206,29 @@ TEST(Cli, RegionAndWatchReadEachPairWhole)
     EXPECT_EQ(watch.line(2000), R"({"name":"capture_width","value":480})");
     EXPECT_EQ(watch.line(2000), R"({"name":"capture_height","value":270})");
     EXPECT_EQ(watch.stop(), 0);
+
+    // Once, then on each change of a pair, and on nothing else.
+    Running follow("region --follow --inner --format %x,%y");
+    EXPECT_EQ(follow.line(5000), "12,-18");
+    ASSERT_EQ(writeSetting("open_cam", 0) | writePosition(30, 40), 0);
+    EXPECT_EQ(follow.line(5000), "32,42");
+    EXPECT_EQ(follow.stop(), 0);
+}
+
+TEST(Cli, RegionFormatTakesEachPlaceholderAndNoOther)
+{
+    // text: what it prints, or a part of the message
+    const struct { const char *format; bool taken; const char *text; } rows[] = {
+        {"%x %y %w %h", true, "-5 20 600 338"}, {"%g", true, "600x338+-5+20"}, {"%%x 100%%", true, "%x 100%"},
+        {"", true, ""}, {"%q", false, "'%q'"}, {"%X", false, "'%X'"}, {"%g%", false, "end"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.format);
+        std::string text, error;
+        EXPECT_EQ(formatRegion(row.format, {-5, 20, 600, 338}, &text, &error), row.taken);
+        if (row.taken)
+            EXPECT_EQ(text, row.text);
+        else
+            EXPECT_NE(error.find(row.text), std::string::npos) << error;
+    }
 }

@@ -191,6 +191,42 @@ private slots:
         QTRY_COMPARE(pixelAt(picker.region().topLeft()), frameColour);
     }
 
+    // The region as zorvi-settings prints it, captured by real programs.
+    void capturesWhatTheFrameHolds()
+    {
+        Picker picker;
+        QVERIFY(picker.start({{"show_capture", 1}, {"capture_border", 3}}));
+        drag({{680, 108}, {680 + 211, 108 + 173}});
+        QTRY_COMPARE(picker.geometry().topLeft(), QPoint(311, 273));
+        xdotool(QStringLiteral("mousemove 1900 1000")); // both programs draw the pointer
+        QTRY_COMPARE(pixelAt(picker.region().topLeft()), frameColour);
+        QTemporaryDir dir;
+        const QStringList files = {dir.filePath(QStringLiteral("maim.png")), dir.filePath(QStringLiteral("ffmpeg.ppm"))};
+        for (const QString &inner : {QStringLiteral(" --inner"), QString()}) {
+            const auto region = [&](const QString &format) {
+                return run(QStringLiteral(ZORVI_SETTINGS), QStringLiteral("region") + inner + QStringLiteral(" --format ") + format);
+            };
+            const QString size = region(QStringLiteral("%wx%h"));
+            run(QStringLiteral("maim"), QStringLiteral("-g %1 -f png %2").arg(region(QStringLiteral("%g")), files[0]));
+            run(QStringLiteral("ffmpeg"), QStringLiteral("-loglevel error -y -f x11grab -video_size %1 -i %2 -frames:v 1 "
+                                                         "-pix_fmt rgb24 -vcodec ppm -f image2 %3")
+                                              .arg(size, region(qEnvironmentVariable("DISPLAY") + QStringLiteral("+%x,%y")), files[1]));
+            for (const QString &file : files) {
+                const QImage image(file);
+                const QRect inside = image.rect().adjusted(1, 1, -1, -1);
+                int framed = 0; // of the pixels on the four edges
+                for (int y = 0; y < image.height(); ++y) {
+                    for (int x = 0; x < image.width(); ++x)
+                        framed += !inside.contains(x, y) && image.pixel(x, y) == frameColour;
+                }
+                const int edges = inner.isEmpty() ? 2 * (image.width() + image.height()) - 4 : 0;
+                const QString seen = QStringLiteral("%1x%2, %3 framed").arg(image.width()).arg(image.height()).arg(framed);
+                QCOMPARE(file + inner + seen, file + inner + size + QStringLiteral(", %1 framed").arg(edges));
+                QVERIFY2(image.pixel(image.rect().center()) == rootColour, qPrintable(file + inner));
+            }
+        }
+    }
+
     void staysOnTopWithoutTakingFocus()
     {
         Picker picker;
