@@ -4,8 +4,6 @@
 #ifndef SCRATCHKEY_H
 #define SCRATCHKEY_H
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,15 +17,13 @@ public:
     void put(const char *name, const std::string &bytes, unsigned long type = 1);
 
 #ifndef _WIN32
-    std::optional<uint32_t> dword(const char *name) const; // nothing unless a number
-    std::vector<std::string> names() const; // sorted
-    std::string text(const char *name) const;
     std::string file(const char *name) const { return path + '/' + name; }
+    std::string text(const char *name) const;
+    std::vector<std::string> names() const; // sorted
     // The values written since the last call, in the order a reader watching
     // the folder sees them; the store's temporaries left out.
     std::vector<std::string> changes() const;
-    std::string root;
-    std::string path;
+    std::string root, path;
 
 private:
     int watch = -1;

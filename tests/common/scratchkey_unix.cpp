@@ -26,8 +26,7 @@ ScratchKey::ScratchKey(bool create)
 ScratchKey::~ScratchKey()
 {
     close(watch);
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
+    fs::remove_all(root);
 }
 
 bool ScratchKey::exists() const
@@ -46,19 +45,10 @@ std::string ScratchKey::text(const char *name) const
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::optional<uint32_t> ScratchKey::dword(const char *name) const
-{
-    const std::string content = text(name);
-    char *end = nullptr;
-    const long long value = std::strtoll(content.c_str(), &end, 10);
-    return end != content.c_str() && *end == '\n' ? std::optional<uint32_t>(value) : std::nullopt;
-}
-
 std::vector<std::string> ScratchKey::names() const
 {
     std::vector<std::string> result;
-    std::error_code error;
-    for (const fs::directory_entry &entry : fs::directory_iterator(path, error))
+    for (const fs::directory_entry &entry : fs::directory_iterator(path))
         result.push_back(entry.path().filename());
     std::sort(result.begin(), result.end());
     return result;

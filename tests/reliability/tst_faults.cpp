@@ -1,6 +1,5 @@
-// The store and the guard under the faults they must survive: a writer killed
-// at random instants, an outside reader racing the writes, pickers started at
-// the same instant. Each test prints its figures.
+// The store under the faults it must survive: a writer killed at random
+// instants, and an outside reader racing the writes. Each prints its figures.
 #include "region.h"
 #include "scratchkey.h"
 #include "settings.h"
@@ -66,7 +65,7 @@ TEST(Faults, AWriterKilledAtAnyInstantLeavesEveryValueWhole)
             broken += !whole;
             EXPECT_TRUE(whole) << name << " after kill " << round << " (seed " << seed << ")";
         }
-        midWrite += key.dword("start_x").value_or(0) >= uint32_t(round * 1000000);
+        midWrite += std::stoi(key.text("start_x")) >= round * 1000000;
     }
     int temporaries = 0;
     for (const std::string &name : key.names())
@@ -102,45 +101,4 @@ TEST(Faults, AnOutsideReaderNeverSeesHalfAPair)
                 "%ld mixed pairs\n", reads, seconds.count(), mixed);
     EXPECT_EQ(mixed, 0);
     EXPECT_GT(reads, 1000) << "the reader must have raced the writer";
-}
-
-TEST(Faults, OfPickersStartedAtOnceExactlyOneStays)
-{
-    ScratchKey key;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const int trials = 30;
-    int won = 0;
-    for (int trial = 0; trial < trials && won == trial; ++trial) {
-        int gate[2];
-        ASSERT_EQ(pipe(gate), 0);
-        const int count = 3 + trial % 2;
-        std::vector<pid_t> pickers;
-        for (int i = 0; i < count; ++i) {
-            pickers.push_back(forked([&] {
-                char c;
-                close(gate[1]);
-                if (read(gate[0], &c, 1) == 0) // the gate opens for all at once
-                    execl(ZORVI, ZORVI, static_cast<char *>(nullptr));
-            }));
-        }
-        close(gate[0]);
-        close(gate[1]);
-        // All but one end with 1, and that one is still there a while later.
-        int refused = 0, ended = 0, status = 0;
-        for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-             ended < count - 1 && std::chrono::steady_clock::now() < deadline;) {
-            if (waitpid(-1, &status, WNOHANG) > 0 && ++ended)
-                refused += WIFEXITED(status) && WEXITSTATUS(status) == 1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        won += refused == count - 1 && waitpid(-1, nullptr, WNOHANG) == 0;
-        for (pid_t pid : pickers)
-            kill(pid, SIGKILL); // killed, not ended: the next trial starts after a crash
-        while (waitpid(-1, nullptr, 0) > 0) {
-        }
-    }
-    std::printf("racing starts: %d trials of 3 or 4 pickers, %d with exactly one running\n",
-                trials, won);
-    EXPECT_EQ(won, trials);
 }

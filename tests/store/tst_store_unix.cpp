@@ -114,5 +114,5 @@ TEST(KeyFolder, APeerThatNeverReleasesTheLockDelaysTheStoreButNeverStopsIt)
     close(peer); // lets a blocked write go on, so that the test ends either way
     EXPECT_TRUE(finished);
     EXPECT_EQ(writing.get(), 0);
-    EXPECT_EQ(key.dword("capture_height"), 338u);
+    EXPECT_EQ(key.text("capture_height"), "        338\n");
 }
