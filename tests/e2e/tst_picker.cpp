@@ -193,9 +193,15 @@ private slots:
             above.activateWindow();
             QTRY_COMPARE(xdotool(QStringLiteral("getactivewindow")), aboveId);
         }
-        // The frame's left edge crosses the other window: whose pixel is on top?
-        for (int round = 0; round < 5; ++round) {
-            xdotool(QStringLiteral("windowraise ") + aboveId);
+        // The frame's left edge crosses the other window: whose pixel is on top
+        // after that window is raised, or the picker lowered?
+        QScopedPointer<QWindow> pickerWindow(QWindow::fromWinId(picker.id.toULongLong()));
+        for (int round = 0; round < 6; ++round) {
+            if (round % 2)
+                pickerWindow->lower();
+            else
+                xdotool(QStringLiteral("windowraise ") + aboveId);
+            QTest::qWait(100);
             QTRY_COMPARE_WITH_TIMEOUT(pixelAt({100, 250}), frameColour, 5000);
         }
         if (managed)
