@@ -27,8 +27,6 @@ StackingWatch::StackingWatch(QWidget *window) : QObject(window), window(window) 
 
 bool StackingWatch::raiseNeeded()
 {
-    if (!QX11Info::isPlatformX11())
-        return true;
     // Qt gives the window a new X window when some of its flags change.
     const uint32_t id = uint32_t(window->internalWinId());
     if (!id)
@@ -45,6 +43,8 @@ bool StackingWatch::raiseNeeded()
 
 bool StackingWatch::start(uint32_t window)
 {
+    if (!QX11Info::isPlatformX11())
+        return false;
     xcb_connection_t *connection = QX11Info::connection();
     if (!root) {
         const xcb_window_t desktop = QX11Info::appRootWindow();
