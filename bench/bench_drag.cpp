@@ -7,12 +7,19 @@
 //           writes the size pair; the bare widget only resizes, to the same
 //           sizes.
 //
-// The events go in through the window system's entry point (so the child
-// under the pointer sees them first and passes them on, as on a desktop),
-// and everything they cause, paints included, is processed before the next
-// one. Run under the offscreen platform; prints figures, fails nothing.
+// The bare widgets run twice, plain and translucent as the picker is (for
+// context: the X server composites a translucent window itself). The
+// events go in through the window system's entry point (so the child under
+// the pointer sees them first and passes them on, as on a desktop); a
+// round ends when everything they caused, paints and the X server's work
+// included, is done. One window is shown at a time. Each region width
+// given gets a picker of its own and bare widgets of its size; a drag goes
+// 200 x 100 pixels back and forth, a corner resize narrows the region by up
+// to 200 pixels and widens it back. Run on a real X server (xcb): the
+// offscreen platform paints and resizes nothing on a screen, and its
+// figures mislead both ways. Prints figures, fails nothing.
 //
-//     QT_QPA_PLATFORM=offscreen bench_drag [events per round] [rounds]
+//     QT_QPA_PLATFORM=xcb bench_drag DRAG_EVENTS RESIZE_EVENTS ROUNDS WIDTH...
 #include "scrm.h"
 #include "settings.h"
 
@@ -86,6 +93,9 @@ double dragCost(QWidget *window, int events, const std::function<QPoint(int)> &p
         QTest::mouseMove(handle, pointer(i) - topLeft(window));
         QCoreApplication::processEvents();
     }
+    // Until the X server has done all that was asked and its answers are
+    // handled: the moves' work does not end in the loop.
+    QGuiApplication::sync();
     const double micros = timer.nsecsElapsed() / 1000.0 / events;
     QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, pointer(events) - topLeft(window));
     QCoreApplication::processEvents();
@@ -98,29 +108,123 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-struct Pair
+// Microseconds per move of each, the median of the rounds. Rounds take
+// turns, so that all see the same machine.
+std::vector<double> compare(int rounds, const std::vector<std::function<double()>> &contestants)
 {
-    double picker;
-    double bare;
-};
-
-// Rounds alternate between the two, so that both see the same machine.
-Pair compare(int rounds, const std::function<double()> &picker, const std::function<double()> &bare)
-{
-    std::vector<double> pickerCosts;
-    std::vector<double> bareCosts;
+    std::vector<std::vector<double>> costs(contestants.size());
     for (int round = 0; round < rounds; ++round) {
-        pickerCosts.push_back(picker());
-        bareCosts.push_back(bare());
+        for (size_t i = 0; i < contestants.size(); ++i)
+            costs[i].push_back(contestants[i]());
     }
-    return { median(pickerCosts), median(bareCosts) };
+    std::vector<double> medians;
+    for (const std::vector<double> &one : costs)
+        medians.push_back(median(one));
+    return medians;
 }
 
+// The window system answers every move later: those answers, stale by
+// then, must all be in before a round starts, or they put the window back
+// where it was in the middle of it.
 void place(QWidget *window, const QPoint &position, const QSize &size)
 {
-    window->move(position);
-    window->resize(size);
-    QCoreApplication::processEvents();
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        window->move(position);
+        window->resize(size);
+        QGuiApplication::sync();
+        QTest::qWait(20);
+        if (window->pos() == position && window->size() == size)
+            return;
+    }
+}
+
+// Both measures at one region width; false when the picker did not follow.
+bool measure(int width, int dragEvents, int resizeEvents, int rounds)
+{
+    // As the corner resize makes it: 16:9, the title bar above.
+    const int height = int(width * 9.0 * 0.0625);
+    writeSize(width, height);
+    SCRM picker;
+    picker.show();
+    BareMover mover;
+    BareResizer resizer;
+    BareMover translucentMover;
+    BareResizer translucentResizer;
+    const QSize startSize(width, height + 21);
+    const std::initializer_list<QWidget *> bares
+        = { &mover, &resizer, &translucentMover, &translucentResizer };
+    for (QWidget *bare : bares) {
+        bare->setWindowFlags(Qt::FramelessWindowHint);
+        bare->setAttribute(Qt::WA_TranslucentBackground,
+                           bare == &translucentMover || bare == &translucentResizer);
+        bare->resize(startSize);
+        bare->show();
+        if (!QTest::qWaitForWindowExposed(bare))
+            return false;
+    }
+    if (!QTest::qWaitForWindowExposed(&picker) || picker.size() != startSize) {
+        std::fprintf(stderr, "bench_drag: the picker did not come up %dx%d\n", startSize.width(),
+                     startSize.height());
+        return false;
+    }
+    // At the screen's width the picker keeps itself in the screen's corner:
+    // everything starts there.
+    const QPoint origin(0, 0);
+    // One window on the screen at a time: what one does must not make the
+    // X server redraw another.
+    for (QWidget *bare : bares)
+        bare->hide();
+    const auto round = [&](QWidget *window, int events, const std::function<QPoint(int)> &path) {
+        return [=] {
+            window->show();
+            if (!QTest::qWaitForWindowExposed(window))
+                std::fprintf(stderr, "bench_drag: a window was not exposed again\n");
+            place(window, origin, startSize);
+            const double cost = dragCost(window, events, path);
+            window->hide();
+            return cost;
+        };
+    };
+
+    // A drag by the title bar.
+    const auto dragPath = [origin](int i) {
+        return origin + QPoint(400, 10) + QPoint(triangle(i, 200), triangle(i, 100));
+    };
+    picker.show();
+    place(&picker, origin, startSize);
+    dragCost(&picker, 1, dragPath);
+    if (picker.pos() != origin + QPoint(1, 1)) {
+        std::fprintf(stderr, "bench_drag: the drag did not move the picker\n");
+        return false;
+    }
+    const std::vector<double> drag
+        = compare(rounds, { round(&picker, dragEvents, dragPath), round(&mover, dragEvents, dragPath),
+                            round(&translucentMover, dragEvents, dragPath) });
+
+    // A corner resize from the grip. The picker sets its own height from the
+    // width; the bare widgets get the same sizes from their handler. A press
+    // that missed the grip would measure a drag instead: check one move.
+    const auto resizePath = [origin, startSize](int i) {
+        return origin + QPoint(startSize.width() - 1 - triangle(i, 200), startSize.height() - 1);
+    };
+    picker.show();
+    place(&picker, origin, startSize);
+    dragCost(&picker, 1, resizePath);
+    if (picker.pos() != origin || picker.width() != width - 1) {
+        std::fprintf(stderr, "bench_drag: the corner resize did not resize the picker (%d,%d %dx%d)\n",
+                     picker.x(), picker.y(), picker.width(), picker.height());
+        return false;
+    }
+    const std::vector<double> resize = compare(
+        rounds, { round(&picker, resizeEvents, resizePath), round(&resizer, resizeEvents, resizePath),
+                  round(&translucentResizer, resizeEvents, resizePath) });
+
+    const char *format = "%s width=%d picker_us=%.3f bare_us=%.3f translucent_bare_us=%.3f "
+                         "events=%d rounds=%d\n";
+    std::printf(format, "drag", width, drag[0], drag[1], drag[2], dragEvents, rounds);
+    std::printf(format, "resize", width, resize[0], resize[1], resize[2], resizeEvents, rounds);
+    std::fflush(stdout);
+    return true;
 }
 
 } // namespace
@@ -132,8 +236,13 @@ int main(int argc, char *argv[])
     // of the picker; on X11 the mask is a real request. Printing that warning
     // is not part of a move.
     QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
-    const int events = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 20000;
-    const int rounds = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 7;
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: bench_drag DRAG_EVENTS RESIZE_EVENTS ROUNDS WIDTH...\n");
+        return 2;
+    }
+    const int dragEvents = std::max(1, QByteArray(argv[1]).toInt());
+    const int resizeEvents = std::max(1, QByteArray(argv[2]).toInt());
+    const int rounds = std::max(1, QByteArray(argv[3]).toInt());
 
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("screen-capture-rvk"));
@@ -142,73 +251,9 @@ int main(int argc, char *argv[])
     writeSetting("show_capture", 1);
     writeSetting("capture_border", 2);
 
-    SCRM picker;
-    picker.show();
-    BareMover mover;
-    mover.setWindowFlags(Qt::FramelessWindowHint);
-    mover.resize(600, 359);
-    mover.show();
-    BareResizer resizer;
-    resizer.setWindowFlags(Qt::FramelessWindowHint);
-    resizer.resize(600, 359);
-    resizer.show();
-    if (!QTest::qWaitForWindowExposed(&picker) || !QTest::qWaitForWindowExposed(&mover)
-        || !QTest::qWaitForWindowExposed(&resizer)) {
-        std::fprintf(stderr, "bench_drag: the windows were not exposed\n");
-        return 1;
+    for (int i = 4; i < argc; ++i) {
+        if (!measure(QByteArray(argv[i]).toInt(), dragEvents, resizeEvents, rounds))
+            return 1;
     }
-    const QSize startSize = picker.size();
-
-    // A drag by the title bar, 200 x 100 pixels back and forth.
-    const auto dragPath = [](const QPoint &grab) {
-        return [grab](int i) { return grab + QPoint(triangle(i, 200), triangle(i, 100)); };
-    };
-    place(&picker, QPoint(100, 100), startSize);
-    dragCost(&picker, 1, dragPath(QPoint(100 + 400, 100 + 10)));
-    if (picker.pos() != QPoint(101, 101)) {
-        std::fprintf(stderr, "bench_drag: the drag did not move the picker\n");
-        return 1;
-    }
-    const Pair drag = compare(
-        rounds,
-        [&] {
-            place(&picker, QPoint(100, 100), startSize);
-            return dragCost(&picker, events, dragPath(QPoint(100 + 400, 100 + 10)));
-        },
-        [&] {
-            place(&mover, QPoint(100, 100), startSize);
-            return dragCost(&mover, events, dragPath(QPoint(100 + 400, 100 + 10)));
-        });
-
-    // A corner resize from the grip, the width going 500 ... 700 and back.
-    const auto resizePath = [](QWidget *window) {
-        const QPoint grip = window->pos() + QPoint(window->width() - 1, window->height() - 1);
-        return [grip](int i) { return grip + QPoint(triangle(i + 100, 200) - 100, 0); };
-    };
-    // The picker sets its own height from the width; the bare widget gets
-    // the same sizes from its handler. A press that missed the grip would
-    // measure a drag instead: check one move first.
-    place(&picker, QPoint(50, 50), startSize);
-    dragCost(&picker, 1, resizePath(&picker));
-    if (picker.pos() != QPoint(50, 50) || picker.width() != startSize.width() + 1) {
-        std::fprintf(stderr, "bench_drag: the corner resize did not resize the picker (%d,%d %dx%d)\n",
-                     picker.x(), picker.y(), picker.width(), picker.height());
-        return 1;
-    }
-    const Pair resize = compare(
-        rounds,
-        [&] {
-            place(&picker, QPoint(50, 50), startSize);
-            return dragCost(&picker, events, resizePath(&picker));
-        },
-        [&] {
-            place(&resizer, QPoint(50, 50), startSize);
-            return dragCost(&resizer, events, resizePath(&resizer));
-        });
-
-    std::printf("drag picker_us=%.3f bare_us=%.3f events=%d rounds=%d\n", drag.picker, drag.bare,
-                events, rounds);
-    std::printf("resize picker_us=%.3f bare_us=%.3f events=%d rounds=%d\n", resize.picker,
-                resize.bare, events, rounds);
     return 0;
 }

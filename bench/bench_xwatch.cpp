@@ -2,16 +2,20 @@
 //
 //   start-up  from just before exec to the first moment the given screen
 //             pixel shows the given colour (the window's first paint);
-//   idle      CPU time of all the program's threads over the given number
-//             of seconds, once it has painted and settled;
+//   idle      CPU time and wakeups (context switches) of all the program's
+//             threads over the given number of seconds, once it has
+//             painted and settled; and the same for the program together
+//             with the other processes given (the X server, the window
+//             manager), whose idle cost the program may cause;
 //   memory    the program's peak resident set, when it has been stopped.
 //
 // Nothing in the program watched is changed or told anything.
 //
-//     bench_xwatch X Y RRGGBB IDLE_SECONDS -- COMMAND [ARG...]
+//     bench_xwatch X Y RRGGBB IDLE_SECONDS [PID...] -- COMMAND [ARG...]
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +23,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include <dirent.h>
 #include <sys/resource.h>
@@ -64,25 +69,57 @@ bool pixelIs(Display *display, int x, int y, unsigned long rgb)
     return ((unsigned long)(r) << 16 | (unsigned long)(g) << 8 | (unsigned long)(b)) == rgb;
 }
 
-// Nanoseconds on a CPU, summed over the process's threads.
-int64_t cpuNanos(pid_t pid)
+struct Usage
+{
+    int64_t cpuNanos = 0;
+    int64_t wakeups = 0;
+};
+
+// Summed over the process's threads: nanoseconds on a CPU, and how often a
+// thread went to sleep or was preempted, each of which ends in a wakeup.
+// A thread's own counts: /proc/PID/status has the main thread's alone.
+Usage usage(pid_t pid)
 {
     const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
     DIR *dir = opendir(tasks.c_str());
     if (!dir)
-        return -1;
-    int64_t total = 0;
+        return { -1, -1 };
+    Usage total;
     while (const dirent *entry = readdir(dir)) {
         if (entry->d_name[0] == '.')
             continue;
-        FILE *file = std::fopen((tasks + '/' + entry->d_name + "/schedstat").c_str(), "r");
-        long long onCpu = 0;
-        if (file && std::fscanf(file, "%lld", &onCpu) == 1)
-            total += onCpu;
-        if (file)
+        const std::string task = tasks + '/' + entry->d_name;
+        if (FILE *file = std::fopen((task + "/schedstat").c_str(), "r")) {
+            long long onCpu = 0;
+            if (std::fscanf(file, "%lld", &onCpu) == 1)
+                total.cpuNanos += onCpu;
             std::fclose(file);
+        }
+        if (FILE *file = std::fopen((task + "/status").c_str(), "r")) {
+            char line[256];
+            long long count = 0;
+            while (std::fgets(line, sizeof line, file)) {
+                if (std::sscanf(line, "voluntary_ctxt_switches: %lld", &count) == 1
+                    || std::sscanf(line, "nonvoluntary_ctxt_switches: %lld", &count) == 1)
+                    total.wakeups += count;
+            }
+            std::fclose(file);
+        }
     }
     closedir(dir);
+    return total;
+}
+
+Usage usage(const std::vector<pid_t> &pids)
+{
+    Usage total;
+    for (const pid_t pid : pids) {
+        const Usage one = usage(pid);
+        if (one.cpuNanos < 0)
+            return one;
+        total.cpuNanos += one.cpuNanos;
+        total.wakeups += one.wakeups;
+    }
     return total;
 }
 
@@ -95,8 +132,14 @@ bool exited(pid_t pid, int *status)
 
 int main(int argc, char *argv[])
 {
-    if (argc < 7 || std::strcmp(argv[5], "--") != 0) {
-        std::fprintf(stderr, "usage: bench_xwatch X Y RRGGBB IDLE_SECONDS -- COMMAND [ARG...]\n");
+    int command = 5;
+    std::vector<pid_t> others;
+    while (command < argc && std::strcmp(argv[command], "--") != 0)
+        others.push_back(pid_t(std::atoi(argv[command++])));
+    ++command;
+    if (argc < 6 || command >= argc) {
+        std::fprintf(stderr,
+                     "usage: bench_xwatch X Y RRGGBB IDLE_SECONDS [PID...] -- COMMAND [ARG...]\n");
         return 2;
     }
     const int x = std::atoi(argv[1]);
@@ -122,7 +165,7 @@ int main(int argc, char *argv[])
     if (pid < 0)
         return 1;
     if (pid == 0) {
-        execvp(argv[6], argv + 6);
+        execvp(argv[command], argv + command);
         std::perror("bench_xwatch: exec");
         _exit(127);
     }
@@ -131,7 +174,7 @@ int main(int argc, char *argv[])
     int64_t painted = -1;
     while (now() - start < 20 * int64_t(1000000000)) {
         if (exited(pid, &status)) {
-            std::fprintf(stderr, "bench_xwatch: %s ended before it painted\n", argv[6]);
+            std::fprintf(stderr, "bench_xwatch: %s ended before it painted\n", argv[command]);
             return 1;
         }
         if (pixelIs(display, x, y, rgb)) {
@@ -141,7 +184,7 @@ int main(int argc, char *argv[])
         sleepNanos(250000);
     }
     if (painted < 0) {
-        std::fprintf(stderr, "bench_xwatch: %s did not paint in 20 s\n", argv[6]);
+        std::fprintf(stderr, "bench_xwatch: %s did not paint in 20 s\n", argv[command]);
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
         return 1;
@@ -149,28 +192,44 @@ int main(int argc, char *argv[])
 
     // Fonts, icons and the window manager's replies have all settled by now.
     sleepNanos(500000000);
+    std::vector<pid_t> together = others;
+    together.push_back(pid);
     const int64_t idleStart = now();
-    const int64_t cpuStart = cpuNanos(pid);
+    const Usage alone = usage(pid);
+    const Usage all = usage(together);
     sleepNanos(int64_t(idleSeconds * 1e9));
-    const int64_t cpuEnd = cpuNanos(pid);
+    const Usage aloneEnd = usage(pid);
+    const Usage allEnd = usage(together);
     const int64_t idleEnd = now();
-    const bool alive = !exited(pid, &status);
-
-    rusage usage;
-    if (alive) {
-        kill(pid, SIGTERM);
-        if (wait4(pid, &status, 0, &usage) != pid)
-            return 1;
-    } else {
-        std::fprintf(stderr, "bench_xwatch: %s ended while idle\n", argv[6]);
+    if (all.cpuNanos < 0 || allEnd.cpuNanos < 0) {
+        std::fprintf(stderr, "bench_xwatch: a process watched is gone\n");
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
         return 1;
     }
-    const double idleNanos = double(idleEnd - idleStart);
-    std::printf("xwatch startup_ms=%.2f idle_s=%.2f idle_cpu_ms=%.3f idle_cpu_pct=%.4f "
-                "maxrss_kb=%ld\n",
-                double(painted - start) / 1e6, idleNanos / 1e9, double(cpuEnd - cpuStart) / 1e6,
-                idleNanos > 0 ? double(cpuEnd - cpuStart) / idleNanos * 100.0 : 0.0,
-                usage.ru_maxrss);
+    const bool alive = !exited(pid, &status);
+
+    rusage resources;
+    if (alive) {
+        kill(pid, SIGTERM);
+        if (wait4(pid, &status, 0, &resources) != pid)
+            return 1;
+    } else {
+        std::fprintf(stderr, "bench_xwatch: %s ended while idle\n", argv[command]);
+        return 1;
+    }
+    const double idleNanos = std::max(double(idleEnd - idleStart), 1.0);
+    const auto percent = [&](const Usage &from, const Usage &to) {
+        return double(to.cpuNanos - from.cpuNanos) / idleNanos * 100.0;
+    };
+    const auto perSecond = [&](const Usage &from, const Usage &to) {
+        return double(to.wakeups - from.wakeups) / idleNanos * 1e9;
+    };
+    std::printf("xwatch startup_ms=%.2f idle_s=%.2f idle_cpu_pct=%.4f idle_wakeups_per_s=%.2f "
+                "together_cpu_pct=%.4f together_wakeups_per_s=%.2f maxrss_kb=%ld\n",
+                double(painted - start) / 1e6, idleNanos / 1e9, percent(alone, aloneEnd),
+                perSecond(alone, aloneEnd), percent(all, allEnd), perSecond(all, allEnd),
+                resources.ru_maxrss);
     XCloseDisplay(display);
     return 0;
 }

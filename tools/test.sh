@@ -7,7 +7,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 ensure_packages "${build_packages[@]}" \
-    xvfb xauth openbox xdotool x11-utils x11-xserver-utils xserver-xephyr imagemagick wmctrl ffmpeg maim \
+    xvfb xauth openbox picom xdotool x11-utils x11-xserver-utils xserver-xephyr imagemagick wmctrl \
+    ffmpeg maim \
     g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev libbenchmark-dev libx11-dev
 build "$source_dir/build-tests" -DZORVI_WERROR=ON
 

@@ -41,7 +41,8 @@ SCRM::SCRM(QWidget *parent)
       pressWidth(0),
       pressPoint(0, 0),
       borderThickness(0),
-      topmostTimer(nullptr)
+      topmostTimer(nullptr),
+      stackingWatch(nullptr)
 {
     int startX;
     int startY;

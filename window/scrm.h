@@ -18,6 +18,7 @@ class QTimer;
 QT_END_NAMESPACE
 
 class CaptureWgt;
+class StackingWatch;
 
 class SCRM : public QWidget
 {
@@ -80,6 +81,8 @@ private:
     QPoint pressPoint;
     int borderThickness;
     QTimer *topmostTimer;
+    // X11: tells the tick when a raise may be needed (created on its first run).
+    StackingWatch *stackingWatch;
 };
 
 #endif // SCRM_H

@@ -1,6 +1,7 @@
 // X11 (and the other Qt platforms of Unix) for the window's platform duties.
 #include "scrm.h"
 #include "capturewgt.h"
+#include "stackingwatch.h"
 
 #include <QGuiApplication>
 #include <QLayout>
@@ -31,6 +32,12 @@ void SCRM::watchDisplayChanges()
 
 void SCRM::timeoutSlot()
 {
+    // A raise travels to the window manager and back: only when something
+    // may have come above us.
+    if (!stackingWatch)
+        stackingWatch = new StackingWatch(this);
+    if (!stackingWatch->raiseNeeded())
+        return;
     // Never activate: that would take the keyboard from the user's other
     // windows twenty times a second.
     raise();

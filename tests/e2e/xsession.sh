@@ -2,14 +2,18 @@
 # Runs a command in a private X session: Xvfb at 1920x1080 and 96 DPI, with
 # openbox. With --two-screens, a nested Xephyr shows two screens side by side
 # (1920x1080 and 1366x768) and the command runs there. With --no-wm, no
-# window manager runs.
+# window manager runs; with --picom, a compositor runs too. --size WxH sizes Xvfb.
 set -u
 two_screens=0
 window_manager=1
+compositor=0
+size=1920x1080
 while [ $# -gt 0 ]; do
     case $1 in
     --two-screens) two_screens=1 ;;
     --no-wm) window_manager=0 ;;
+    --picom) compositor=1 ;;
+    --size) size=$2; shift ;;
     *) break ;;
     esac
     shift
@@ -44,7 +48,7 @@ start_server() { # name, args...
     export DISPLAY=":$(head -n1 "$tmp/$name.display")"
 }
 
-start_server xvfb Xvfb -screen 0 1920x1080x24 -noreset -dpi 96 -nolisten tcp
+start_server xvfb Xvfb -screen 0 "${size}x24" -noreset -dpi 96 -nolisten tcp
 if [ $two_screens = 1 ]; then
     start_server xephyr Xephyr -screen 1920x1080+0+0 -screen 1366x768+1920+0 \
         +xinerama -extension RANDR -noreset -dpi 96 -nolisten tcp
@@ -57,6 +61,11 @@ if [ $window_manager = 1 ]; then
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
         sleep 0.05
     done
+fi
+if [ $compositor = 1 ]; then
+    picom --backend xrender >"$tmp/picom.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do xwininfo -root -children | grep -q '"picom"' && break; sleep 0.05; done
 fi
 
 "$@"
