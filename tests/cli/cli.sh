@@ -4,19 +4,11 @@
 # that fails and exits 1 if any did.
 #
 #     tests/cli/cli.sh ZORVI_SETTINGS
-set -u
+source "$(dirname "$0")/../common/check.sh"
 zs=$1
-tmp=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
 export XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp
 key=$XDG_CONFIG_HOME/screen-capture-rvk
-failed=0
 
-fail() {
-    echo "FAIL at line ${BASH_LINENO[1]}: $*"
-    failed=1
-}
-same() { [ "$1" = "$2" ] || fail "got '$1', wanted '$2'"; }
 # expect CODE TEXT ARGUMENTS...: the exit status, and exactly TEXT on stdout
 # when it is 0, TEXT within the message on stderr otherwise.
 expect() {
@@ -37,8 +29,7 @@ put() {
         shift 2
     done
 }
-# Waits for a file to hold COUNT lines.
-lines() { for _ in $(seq 100); do [ "$(wc -l <"$1")" -ge "$2" ] && return; sleep 0.05; done; }
+lines() { [ "$(wc -l <"$1")" -ge "$2" ]; }
 
 # Misuse is refused before anything looks for the key; without one, the rest fails.
 while IFS='|' read -r want text arguments; do
@@ -136,12 +127,12 @@ put capture_width 600 capture_height 338
 watch=$!
 "$zs" region --follow --format %x,%y >"$tmp/follow" &
 follow=$!
-lines "$tmp/watch" 8
+within 5 lines "$tmp/watch" 8
 put start_x -5 open_cam 1 # start_x unchanged
-lines "$tmp/watch" 9
+within 5 lines "$tmp/watch" 9
 same "$(cat "$tmp/follow")" "-5,20"
 put capture_width 480 capture_height 270 start_x 30 start_y 40
-lines "$tmp/watch" 13
+within 5 lines "$tmp/watch" 13
 sleep 0.2
 kill -TERM $watch $follow
 wait $watch

@@ -4,9 +4,7 @@
 # one stays. It is then killed: the next trial starts after a crash.
 #
 #     tests/reliability/race.sh ZORVI [TRIALS]
-set -u
-tmp=$(mktemp -d)
-trap 'kill -9 $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
+source "$(dirname "$0")/../common/check.sh"
 export XDG_RUNTIME_DIR=$tmp XDG_CONFIG_HOME=$tmp QT_QPA_PLATFORM=offscreen
 trials=${2:-30} won=0
 for ((trial = 0; trial == won && trial < trials; ++trial)); do

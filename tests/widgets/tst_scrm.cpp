@@ -99,26 +99,23 @@ private slots:
         QTest::addColumn<int>("thickness"); // 0: the frame hidden
         const QSize start(600, 338), window(600, 359);
         const QPoint at(100, 100);
+        // The capture size stored, show_capture and open_cam both, capture_border.
+        const auto stored = [](int width, int height, int flags, int border) {
+            return Values{{"capture_width", width}, {"capture_height", height}, {"show_capture", flags},
+                          {"open_cam", flags}, {"capture_border", border}};
+        };
         QTest::newRow("nothing stored") << Values() << start << window << at << 0;
-        QTest::newRow("a width of 0, border 10, shown")
-            << Values{{"capture_width", 0}, {"capture_height", 500}, {"show_capture", 1},
-                      {"open_cam", 1}, {"capture_border", 10}}
-            << start << window << at << 10;
-        QTest::newRow("a negative width, border 11: 2")
-            << Values{{"capture_width", -5}, {"capture_height", 300}, {"show_capture", 1},
-                      {"open_cam", 1}, {"capture_border", 11}}
-            << start << window << at << 2;
+        QTest::newRow("a width of 0, border 10") << stored(0, 500, 1, 10) << start << window << at << 10;
+        QTest::newRow("a negative width, border 11: 2") << stored(-5, 300, 1, 11) << start << window << at << 2;
         QTest::newRow("500 x 281, border 1")
-            << Values{{"capture_width", 500}, {"capture_height", 281}, {"show_capture", 1},
-                      {"open_cam", 1}, {"capture_border", 1}}
-            << QSize(500, 281) << QSize(500, 302) << at << 1;
-        QTest::newRow("the screen's width: placed at its corner, 5 looks off")
-            << Values{{"capture_width", 800}, {"capture_height", 500}, {"show_capture", 5}, {"open_cam", 5}}
-            << QSize(800, 500) << QSize(800, 521) << QPoint(0, 0) << 0;
+            << stored(500, 281, 1, 1) << QSize(500, 281) << QSize(500, 302) << at << 1;
+        QTest::newRow("the screen's width: at its corner; 5 looks off")
+            << stored(800, 500, 5, 0) << QSize(800, 500) << QSize(800, 521) << QPoint(0, 0) << 0;
+        Values limits = stored(INT_MAX, INT_MAX, 1, 0);
+        limits.insert("start_x", INT_MAX);
+        limits.insert("start_y", INT_MIN);
         QTest::newRow("int32 limits: no overflow")
-            << Values{{"capture_width", INT_MAX}, {"capture_height", INT_MAX}, {"start_x", INT_MAX},
-                      {"start_y", INT_MIN}, {"show_capture", 1}, {"open_cam", 1}}
-            << QSize(INT_MAX, INT_MAX) << QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX) << at << 2;
+            << limits << QSize(INT_MAX, INT_MAX) << QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX) << at << 2;
     }
 
     void startUp()
