@@ -127,7 +127,7 @@ private slots:
         SCRM &window = *picker.window;
         QCOMPARE(window.pos(), QPoint(100, 100));
         QTEST(window.size(), "window");
-        QTEST(publishedRegion().size(), "capture");
+        QTEST(QSize(published("capture_width"), published("capture_height")), "capture");
         QCOMPARE(window.windowFlags() & ~Qt::WindowType_Mask,
                  Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
         QVERIFY(window.testAttribute(Qt::WA_TranslucentBackground));
