@@ -127,12 +127,12 @@ put capture_width 600 capture_height 338
 watch=$!
 "$zs" region --follow --format %x,%y >"$tmp/follow" &
 follow=$!
-within 5 lines "$tmp/watch" 8
+within 10 lines "$tmp/watch" 8
 put start_x -5 open_cam 1 # start_x unchanged
-within 5 lines "$tmp/watch" 9
+within 10 lines "$tmp/watch" 9
 same "$(cat "$tmp/follow")" "-5,20"
 put capture_width 480 capture_height 270 start_x 30 start_y 40
-within 5 lines "$tmp/watch" 13
+within 10 lines "$tmp/watch" 13
 sleep 0.2
 kill -TERM $watch $follow
 wait $watch

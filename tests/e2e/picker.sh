@@ -34,7 +34,7 @@ start() {
     for value in "$@"; do echo "${value#*=}" >"$key/${value%=*}"; done
     "$zorvi" &
     picker=$!
-    within 5 up || fail "no window at (100, 100)"
+    within 10 up || fail "no window at (100, 100)"
 }
 # drag X Y X Y...: a hand's drag along the path, in small steps given time to arrive.
 drag() {
@@ -50,7 +50,7 @@ drag() {
     xdotool $steps sleep 0.05 mouseup 1
 }
 ends_with() {
-    within 5 ended || fail "still running"
+    within 10 ended || fail "still running"
     wait "$picker"
     same $? "$1"
 }
@@ -63,7 +63,7 @@ d = ctypes.c_void_p(x.XOpenDisplay(None)); x.XLowerWindow(d, ctypes.c_ulong($1))
 check_frame_and_interior() {
     start show_capture=1 capture_border=4
     same "$(geometry)$(("$(<"$key/screen_scale")"))" "100 100 600 359 100"
-    within 5 is 690 105 $title || fail "no title bar"
+    within 10 is 690 105 $title || fail "no title bar"
     local top=105
     while is 400 $top $title; do top=$((top + 1)); done
     # The frame, four pixels wide, around what lies below: across and down.
@@ -71,7 +71,7 @@ check_frame_and_interior() {
     same "$(runs root 1x$((470 - top))+400+$top)" "4:$frame $((451 - top)):$root 4:$frame 11:$root "
     # Another window there is seen, and clicked, through the interior but not the frame.
     stdbuf -oL xev -geometry 100x100+250+250 -event button >"$tmp/xev" &
-    within 5 is 300 300 ffffff || fail "the window below is not seen"
+    within 10 is 300 300 ffffff || fail "the window below is not seen"
     xdotool mousemove 300 300 click 1 mousemove 101 300 click 1 sleep 0.3
     same "$(grep -c ButtonPress "$tmp/xev")" 1
     "$zorvi" 2>/dev/null
@@ -81,18 +81,18 @@ check_frame_and_interior() {
 check_moves_and_captures() {
     start show_capture=1 capture_border=3
     drag 680 108 917 259 # by the title bar's empty end
-    within 5 at 337 251 600 359 || fail "not dragged: $(geometry)"
+    within 10 at 337 251 600 359 || fail "not dragged: $(geometry)"
     # What a capture program takes: the frame's outer corner, below the title.
     local x y w h inner shot
     read -r x y w h < <(region)
     same "$x $w $h" "337 600 338"
-    within 5 is "$x" "$y" $frame || fail "no frame at ($x, $y)"
+    within 10 is "$x" "$y" $frame || fail "no frame at ($x, $y)"
     same "$(runs root 2x1+$((x - 1))+$y) $(runs root 1x2+$x+$((y - 1)))" "1:$root 1:$frame  1:$title 1:$frame "
     drag 936 609 836 569 # the corner grip
-    within 5 at 337 251 500 302 || fail "not resized: $(geometry)"
+    within 10 at 337 251 500 302 || fail "not resized: $(geometry)"
     same "$(region --format '%w %h')" "500 281"
     xdotool mousemove 680 260 click 1 key Right key shift+Down key ctrl+Right
-    within 5 at 338 261 501 302 || fail "keys: $(geometry)"
+    within 10 at 338 261 501 302 || fail "keys: $(geometry)"
     same "$(region --format '%x %w %h')" "338 501 281"
     # The region captured: the frame on all four edges, or inside it nothing of it.
     xdotool mousemove 1900 1000 # both programs draw the pointer
@@ -114,7 +114,7 @@ check_keep_on_top() {
     start show_capture=1
     xev -geometry 200x200+50+200 >/dev/null &
     local other round managed=$(xprop -root _NET_SUPPORTING_WM_CHECK | grep -c 'window id')
-    within 5 eval 'other=$(xdotool search --onlyvisible --name "^Event Tester$")' || fail "no other window"
+    within 10 eval 'other=$(xdotool search --onlyvisible --name "^Event Tester$")' || fail "no other window"
     if [ "$managed" = 1 ]; then
         wmctrl -i -r "$other" -b add,above
         xdotool windowactivate --sync "$other"
@@ -124,7 +124,7 @@ check_keep_on_top() {
     for round in 1 2 3 4 5 6; do
         if [ $((round % 2)) = 1 ]; then xdotool windowraise "$other"; else lower "$window"; fi
         sleep 0.1
-        within 5 is 100 250 $frame || fail "not on top again in round $round"
+        within 10 is 100 250 $frame || fail "not on top again in round $round"
     done
     [ "$managed" = 0 ] || same "$(xdotool getactivewindow)" "$other"
 }
@@ -142,12 +142,12 @@ check_display_change() {
 check_presets_of_another_screen() {
     start show_capture=1
     drag 680 108 2500 108
-    within 5 at 1920 100 600 359 || fail "not dragged: $(geometry)"
+    within 10 at 1920 100 600 359 || fail "not dragged: $(geometry)"
     # Pulled to that screen's edge, the corner reaches its own last preset,
     # and the window its corner. (The window manager keeps the growing window
     # on screen meanwhile.)
     drag 2519 458 3519 458 3519 498
-    within 5 at 1920 0 1366 769 || fail "not at that screen's last preset: $(geometry)"
+    within 10 at 1920 0 1366 769 || fail "not at that screen's last preset: $(geometry)"
     same "$(region --format '%w %h')" "1366 748"
 }
 
