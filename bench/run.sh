@@ -109,9 +109,9 @@ run store "$bin/bench_store" --benchmark_format=csv "${store_flags[@]}"
 QT_QPA_PLATFORM=offscreen run latency "$bin/bench_latency" "${latency_args[@]}"
 # Without a window manager a move's requests go straight to the X server,
 # and the round trip that ends each round covers all of their work.
-QT_QPA_PLATFORM=xcb run drag "$root/tests/e2e/xsession.sh" --no-wm --size 3840x2160 \
+QT_QPA_PLATFORM=xcb run drag "$root/tools/xsession.sh" --no-wm --size 3840x2160 \
     "$bin/bench_drag" "${drag_args[@]}" "${widths[@]}"
-QT_QPA_PLATFORM=xcb run x "$root/tests/e2e/xsession.sh" "$here/run.sh" --inside-x \
+QT_QPA_PLATFORM=xcb run x "$root/tools/xsession.sh" "$here/run.sh" --inside-x \
     --build-dir "$build_dir" $([ "$quick" = 1 ] && echo --quick)
 
 # Microseconds of one benchmark: the median of the repetitions, or the one run.
@@ -175,7 +175,7 @@ if [ -s "$out/latency" ]; then
 fi
 
 if [ -s "$out/drag" ]; then
-    command_row "QT_QPA_PLATFORM=xcb tests/e2e/xsession.sh --no-wm --size 3840x2160 build-bench/bench/bench_drag ${drag_args[*]} ${widths[*]}"
+    command_row "QT_QPA_PLATFORM=xcb tools/xsession.sh --no-wm --size 3840x2160 build-bench/bench/bench_drag ${drag_args[*]} ${widths[*]}"
     for move in drag resize; do
         what=$([ $move = drag ] && echo "drag move" || echo "corner-resize move")
         bare=$([ $move = drag ] && echo "bare widget moving" || echo "bare widget resizing")
@@ -198,7 +198,7 @@ if [ -s "$out/drag" ]; then
 fi
 
 if [ -s "$out/x" ]; then
-    command_row "QT_QPA_PLATFORM=xcb tests/e2e/xsession.sh bench/run.sh --inside-x$([ "$quick" = 1 ] && echo " --quick")"
+    command_row "QT_QPA_PLATFORM=xcb tools/xsession.sh bench/run.sh --inside-x$([ "$quick" = 1 ] && echo " --quick")"
     s=$(field x idle_s "idle picker")
     pw=$(field x together_wakeups_per_s "idle picker")
     tw=$(field x together_wakeups_per_s "idle bare-ticking")

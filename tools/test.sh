@@ -9,7 +9,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 ensure_packages "${build_packages[@]}" \
     xvfb xauth openbox picom xdotool x11-utils x11-xserver-utils xserver-xephyr imagemagick wmctrl \
     ffmpeg maim \
-    g++-mingw-w64-x86-64-posix wine64 wine clang libclang-rt-14-dev libbenchmark-dev libx11-dev
+    g++-mingw-w64-x86-64-posix wine64 wine libbenchmark-dev libx11-dev
 build "$source_dir/build-tests" -DZORVI_WERROR=ON
 
 status=0
@@ -24,9 +24,6 @@ ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 \
     LSAN_OPTIONS=suppressions=$source_dir/tests/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$source_dir/build-asan" --output-on-failure -j 2 || status=1
-
-CXX=clang++ build "$source_dir/build-fuzz" -DZORVI_WERROR=ON -DZORVI_FUZZ=ON || status=1
-"$source_dir/tests/fuzz/run.sh" "$source_dir/build-fuzz/tests/fuzz/fuzz_value" 60 || status=1
 
 # The benchmarks once, with tiny counts, so that they keep building and
 # running; their figures mean nothing here and fail nothing.

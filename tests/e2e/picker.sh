@@ -4,7 +4,7 @@
 # the screen. Runs inside xsession.sh; prints a line for each expectation that
 # fails and exits 1 if any did.
 #
-#     tests/e2e/xsession.sh [OPTION] tests/e2e/picker.sh ZORVI ZORVI_SETTINGS CHECK...
+#     tools/xsession.sh [OPTION] tests/e2e/picker.sh ZORVI ZORVI_SETTINGS CHECK...
 source "$(dirname "$0")/../common/check.sh"
 zorvi=$1 zs=$2
 shift 2
@@ -88,12 +88,6 @@ check_moves_and_captures() {
     same "$x $w $h" "337 600 338"
     within 10 is "$x" "$y" $frame || fail "no frame at ($x, $y)"
     same "$(runs root 2x1+$((x - 1))+$y) $(runs root 1x2+$x+$((y - 1)))" "1:$root 1:$frame  1:$title 1:$frame "
-    drag 936 609 836 569 # the corner grip
-    within 10 at 337 251 500 302 || fail "not resized: $(geometry)"
-    same "$(region --format '%w %h')" "500 281"
-    xdotool mousemove 680 260 click 1 key Right key shift+Down key ctrl+Right
-    within 10 at 338 261 501 302 || fail "keys: $(geometry)"
-    same "$(region --format '%x %w %h')" "338 501 281"
     # The region captured: the frame on all four edges, or inside it nothing of it.
     xdotool mousemove 1900 1000 # both programs draw the pointer
     for inner in --inner ""; do
@@ -161,6 +155,10 @@ check_release_on_another_scale() {
     wait "$picker"
     QT_SCREEN_SCALE_FACTORS=';1.5' start show_capture=1
     drag 680 108 2900 300
+    ends_with 0
+    # Arrow keys take the same road: the release of the one that crossed ends it.
+    QT_SCREEN_SCALE_FACTORS=';1.5' start show_capture=1
+    xdotool mousemove 680 108 click 1 key --delay 20 --repeat 190 shift+Right
     ends_with 0
 }
 

@@ -3,8 +3,8 @@
 # an autostart racing the user starts them: all but one end with 1 and that
 # one stays. It is then killed: the next trial starts after a crash.
 #
-#     tests/reliability/race.sh ZORVI [TRIALS]
-source "$(dirname "$0")/../common/check.sh"
+#     bench/race.sh ZORVI [TRIALS]
+source "$(dirname "$0")/../tests/common/check.sh"
 export XDG_RUNTIME_DIR=$tmp XDG_CONFIG_HOME=$tmp QT_QPA_PLATFORM=offscreen
 trials=${2:-30} won=0
 for ((trial = 0; trial == won && trial < trials; ++trial)); do
