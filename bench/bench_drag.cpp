@@ -7,15 +7,17 @@
 //           writes the size pair; the bare widget only resizes, to the same
 //           sizes.
 //
-// The bare widgets run twice, plain and translucent as the picker is (for
-// context: the X server composites a translucent window itself). The
+// The bare widgets run twice, plain and translucent as the picker is on
+// Windows (for context: the X server composites a translucent window
+// itself, and the picker was translucent here too). The
 // events go in through the window system's entry point (so the child under
 // the pointer sees them first and passes them on, as on a desktop); a
 // round ends when everything they caused, paints and the X server's work
 // included, is done. One window is shown at a time. Each region width
 // given gets a picker of its own and bare widgets of its size; a drag goes
 // 200 x 100 pixels back and forth, a corner resize narrows the region by up
-// to 200 pixels and widens it back. Run on a real X server (xcb): the
+// to 200 pixels and widens it back (400 moves make the whole road: fewer
+// measure narrowing alone). Run on a real X server (xcb): the
 // offscreen platform paints and resizes nothing on a screen, and its
 // figures mislead both ways. Prints figures, fails nothing.
 //

@@ -33,6 +33,9 @@ void CaptureWgt::paintEvent(QPaintEvent *)
         painter.fillRect(QRect(0, thickness, thickness, interior.height()), frame);
         painter.fillRect(QRect(w - thickness, thickness, thickness, interior.height()), frame);
     }
+    // An opaque window cuts the interior out with its mask instead.
+    if (!window()->testAttribute(Qt::WA_TranslucentBackground))
+        return;
     painter.setPen(Qt::NoPen);
     painter.setCompositionMode(QPainter::CompositionMode_Clear);
     painter.drawRect(interior);

@@ -70,7 +70,7 @@ SCRM::SCRM(QWidget *parent)
     windowSize = QSize(width, clampedSum(height, 21));
 
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    setSurfaceAttributes();
     setWindowIcon(QIcon(QStringLiteral(":/Image/LOGO.ico")));
     resize(windowSize);
     currentScreen = screen();

@@ -54,6 +54,7 @@ private:
     void writeOverlayPosition();
     void resizeCapture(int newWidth);
     void finishMove(bool moved);
+    void setSurfaceAttributes();
     void watchDisplayChanges();
     void updateInteriorMask();
 

@@ -14,6 +14,13 @@ bool SCRM::nativeEvent(const QByteArray &eventType, void *message, long *result)
     return QWidget::nativeEvent(eventType, message, result);
 }
 
+void SCRM::setSurfaceAttributes()
+{
+    // The interior is fully transparent, and Windows passes input through
+    // such pixels of a translucent window.
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
 void SCRM::watchDisplayChanges()
 {
     // WM_DISPLAYCHANGE, in nativeEvent, covers every change.

@@ -19,6 +19,16 @@ bool SCRM::nativeEvent(const QByteArray &eventType, void *message, long *result)
     return QWidget::nativeEvent(eventType, message, result);
 }
 
+void SCRM::setSurfaceAttributes()
+{
+    // Opaque, not translucent: the mask already cuts the interior out, and
+    // what it leaves, the frame and the title bar, is opaque. A translucent
+    // window would have the X server (or a compositor) blend all of it, and
+    // a resize would cost a new buffer of the whole window. The children
+    // paint every pixel the mask leaves, so no background fill goes first.
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
 void SCRM::watchDisplayChanges()
 {
     const auto quit = [] { std::exit(0); };

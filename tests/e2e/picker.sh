@@ -76,6 +76,9 @@ check_frame_and_interior() {
     same "$(grep -c ButtonPress "$tmp/xev")" 1
     "$zorvi" 2>/dev/null
     same "$? $(ended || echo running)" "1 running" # a second start
+    kill "$picker"
+    start show_capture=0 # the title bar fills the window
+    within 10 is 400 300 $title && is 699 458 $title || fail "the frame's place not filled"
 }
 
 check_moves_and_captures() {
@@ -163,6 +166,8 @@ check_release_on_another_scale() {
 }
 
 xsetroot -solid "#$root"
+# A compositor paints the desktop in a colour of its own.
+root=$(runs root 1x1+1900+1000) root=${root:2:6}
 for check in "$@"; do
     "check_$check"
     kill "$picker" $(jobs -p) 2>/dev/null

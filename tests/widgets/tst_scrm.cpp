@@ -130,7 +130,10 @@ private slots:
         QTEST(QSize(published("capture_width"), published("capture_height")), "capture");
         QCOMPARE(window.windowFlags() & ~Qt::WindowType_Mask,
                  Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+#ifdef Q_OS_WIN
+        // Windows has no mask cut out: it sees and clicks through transparent pixels only.
         QVERIFY(window.testAttribute(Qt::WA_TranslucentBackground));
+#endif
         QVERIFY(window.windowIcon().availableSizes().isEmpty());
         const QTimer *timer = window.findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
         QVERIFY(timer && timer->isActive() && timer->interval() == 50);
