@@ -406,22 +406,24 @@ public:
     ~Recorder() { end(); }
 
     // One tick of the clock; `late` ticks were missed since the last one.
-    void tick(int64_t now, long late)
+    // True when a take began: its clock starts once ffmpeg has taken the
+    // first frame, its start-up being no frame missed.
+    bool tick(int64_t now, long late)
     {
         if (!captureOn()) {
             end();
             waitForOff = false;
             settle = false;
-            return;
+            return false;
         }
         if (waitForOff)
-            return;
+            return false;
         Region area;
         const bool has = currentArea(&area);
         if (take && has && area.width == take->area.width && area.height == take->area.height) {
             take->dropped += late;
             record(area);
-            return;
+            return false;
         }
         if (take) {
             // A new size is a new file, once the user has let go of the corner.
@@ -434,7 +436,7 @@ public:
                 std::fprintf(stderr, "%s: waiting: no region with an inside to record\n", program);
             waiting = true;
             stillSince = now;
-            return;
+            return false;
         }
         waiting = false;
         if (settle) {
@@ -442,9 +444,10 @@ public:
                 stillSince = now;
             lastSize = area;
             if (now - stillSince < 500000000)
-                return;
+                return false;
         }
         begin(area);
+        return true;
     }
 
     void end()
@@ -587,6 +590,7 @@ int runRecord(const RecordOptions &options)
         // A tick missed is a frame missed: the clock does not wait for us.
         const long late = long((now - next) / period);
         next += (late + 1) * period;
-        recorder.tick(now, late);
+        if (recorder.tick(now, late))
+            next = nowNs() + period;
     }
 }
