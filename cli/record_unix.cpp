@@ -171,9 +171,16 @@ public:
         return true;
     }
 
-    // Sizes the buffers for a take's area.
+    // Sizes the buffers for a take's area, on the screen as it is now.
     void prepare(int32_t width, int32_t height)
     {
+        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+            xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root), nullptr),
+            &std::free);
+        if (geometry) {
+            screenWidth = geometry->width;
+            screenHeight = geometry->height;
+        }
         areaWidth = width;
         areaHeight = height;
         frame.assign(std::size_t(width) * height * 4, 0);
@@ -183,6 +190,7 @@ public:
     }
 
     std::size_t frameBytes() const { return frame.size(); }
+    bool broken() const { return xcb_connection_has_error(connection) != 0; }
 
     // The area's pixels now, black where it leaves the screen; null when the
     // server refuses.
@@ -195,6 +203,7 @@ public:
         }
         const bool whole = part.width == areaWidth && part.height == areaHeight;
         const uint8_t *pixels = nullptr;
+        xcb_generic_error_t *error = nullptr; // taken here, or it would queue up unread
         std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> plain(nullptr, &std::free);
         if (segmentData) {
             auto *reply = xcb_shm_get_image_reply(
@@ -202,7 +211,8 @@ public:
                 xcb_shm_get_image(connection, root, int16_t(part.screenX), int16_t(part.screenY),
                                   uint16_t(part.width), uint16_t(part.height), ~0u,
                                   XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
-                nullptr);
+                &error);
+            std::free(error);
             if (reply) {
                 std::free(reply);
                 if (whole)
@@ -218,7 +228,8 @@ public:
                                     xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root,
                                                   int16_t(part.screenX), int16_t(part.screenY),
                                                   uint16_t(part.width), uint16_t(part.height), ~0u),
-                                    nullptr));
+                                    &error));
+            std::free(error);
             if (!plain || xcb_get_image_data_length(plain.get()) < part.width * part.height * 4)
                 return nullptr;
             pixels = xcb_get_image_data(plain.get());
@@ -592,5 +603,9 @@ int runRecord(const RecordOptions &options)
         next += (late + 1) * period;
         if (recorder.tick(now, late))
             next = nowNs() + period;
+        if (grabber.broken()) {
+            recorder.end();
+            return failure("the X display went away");
+        }
     }
 }
