@@ -2,14 +2,13 @@
 // The frames are grabbed here, from wherever the region is at each tick, so
 // that a moving frame is followed within one file; ffmpeg only encodes.
 #include "commands.h"
+#include "encoder.h"
 #include "frame.h"
 #include "key.h"
 #include "recording.h"
+#include "screengrab.h"
 #include "settings.h"
 #include "stopsignal.h"
-
-#include <xcb/shm.h>
-#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,21 +16,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fstream>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <vector>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/ipc.h>
-#include <sys/prctl.h>
-#include <sys/shm.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -118,294 +110,6 @@ bool captureOn()
     int32_t openCam = 0;
     readSetting("open_cam", &openCam, 0);
     return openCam == 1;
-}
-
-// The root window's pixels, through a shared-memory segment when the server
-// offers one (the image lands in our memory with no copy through the socket),
-// else through plain GetImage.
-class Grabber
-{
-public:
-    ~Grabber()
-    {
-        detach();
-        if (connection)
-            xcb_disconnect(connection);
-    }
-
-    bool open(std::string *error)
-    {
-        const std::string display = environment("DISPLAY");
-        if (display.empty()) {
-            *error = "no X display (DISPLAY is not set); record grabs an X11 screen";
-            return false;
-        }
-        int number = 0;
-        connection = xcb_connect(nullptr, &number);
-        if (xcb_connection_has_error(connection)) {
-            *error = "cannot open the X display " + display;
-            return false;
-        }
-        const xcb_setup_t *setup = xcb_get_setup(connection);
-        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
-        for (int i = 0; i < number && screens.rem; ++i)
-            xcb_screen_next(&screens);
-        const xcb_screen_t *screen = screens.data;
-        root = screen->root;
-        screenWidth = screen->width_in_pixels;
-        screenHeight = screen->height_in_pixels;
-        // The encoder is told bgr0: 32 bits a pixel, least significant byte first.
-        bool wide = false;
-        for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem;
-             xcb_format_next(&formats))
-            wide |= formats.data->depth == screen->root_depth && formats.data->bits_per_pixel == 32;
-        if (!wide || screen->root_depth < 24
-            || setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) {
-            *error = "the X screen's pixels (depth " + std::to_string(screen->root_depth)
-                + ") are not 32-bit BGR";
-            return false;
-        }
-        const xcb_query_extension_reply_t *extension
-            = xcb_get_extension_data(connection, &xcb_shm_id);
-        shm = extension && extension->present;
-        return true;
-    }
-
-    // Sizes the buffers for a take's area, on the screen as it is now.
-    void prepare(int32_t width, int32_t height)
-    {
-        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
-            xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root), nullptr),
-            &std::free);
-        if (geometry) {
-            screenWidth = geometry->width;
-            screenHeight = geometry->height;
-        }
-        areaWidth = width;
-        areaHeight = height;
-        frame.assign(std::size_t(width) * height * 4, 0);
-        detach();
-        if (shm && !attach(frame.size()))
-            shm = false; // a remote server, or no segment to be had
-    }
-
-    std::size_t frameBytes() const { return frame.size(); }
-    bool broken() const { return xcb_connection_has_error(connection) != 0; }
-
-    // The area's pixels now, black where it leaves the screen; null when the
-    // server refuses.
-    const uint8_t *grab(int32_t x, int32_t y)
-    {
-        ScreenPart part;
-        if (!screenPart({ x, y, areaWidth, areaHeight }, screenWidth, screenHeight, &part)) {
-            std::memset(frame.data(), 0, frame.size());
-            return frame.data();
-        }
-        const bool whole = part.width == areaWidth && part.height == areaHeight;
-        const uint8_t *pixels = nullptr;
-        xcb_generic_error_t *error = nullptr; // taken here, or it would queue up unread
-        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> plain(nullptr, &std::free);
-        if (segmentData) {
-            auto *reply = xcb_shm_get_image_reply(
-                connection,
-                xcb_shm_get_image(connection, root, int16_t(part.screenX), int16_t(part.screenY),
-                                  uint16_t(part.width), uint16_t(part.height), ~0u,
-                                  XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
-                &error);
-            std::free(error);
-            if (reply) {
-                std::free(reply);
-                if (whole)
-                    return segmentData;
-                pixels = segmentData;
-            } else {
-                detach(); // go on without it
-            }
-        }
-        if (!pixels) {
-            plain.reset(
-                xcb_get_image_reply(connection,
-                                    xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root,
-                                                  int16_t(part.screenX), int16_t(part.screenY),
-                                                  uint16_t(part.width), uint16_t(part.height), ~0u),
-                                    &error));
-            std::free(error);
-            if (!plain || xcb_get_image_data_length(plain.get()) < part.width * part.height * 4)
-                return nullptr;
-            pixels = xcb_get_image_data(plain.get());
-            if (whole) {
-                std::memcpy(frame.data(), pixels, frame.size());
-                return frame.data();
-            }
-        }
-        std::memset(frame.data(), 0, frame.size());
-        const std::size_t row = std::size_t(part.width) * 4;
-        for (int32_t line = 0; line < part.height; ++line)
-            std::memcpy(frame.data()
-                            + (std::size_t(part.areaY + line) * areaWidth + part.areaX) * 4,
-                        pixels + line * row, row);
-        return frame.data();
-    }
-
-private:
-    bool attach(std::size_t size)
-    {
-        const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-        if (id < 0)
-            return false;
-        void *data = shmat(id, nullptr, 0);
-        segment = xcb_generate_id(connection);
-        xcb_generic_error_t *error = data == reinterpret_cast<void *>(-1)
-            ? nullptr
-            : xcb_request_check(connection, xcb_shm_attach_checked(connection, segment, id, 0));
-        // Marked for removal at once: it goes with the last of us and the server.
-        shmctl(id, IPC_RMID, nullptr);
-        if (data == reinterpret_cast<void *>(-1))
-            return false;
-        if (error) {
-            std::free(error);
-            shmdt(data);
-            return false;
-        }
-        segmentData = static_cast<uint8_t *>(data);
-        return true;
-    }
-
-    void detach()
-    {
-        if (!segmentData)
-            return;
-        xcb_shm_detach(connection, segment);
-        xcb_flush(connection);
-        shmdt(segmentData);
-        segmentData = nullptr;
-    }
-
-    xcb_connection_t *connection = nullptr;
-    xcb_window_t root = 0;
-    int32_t screenWidth = 0;
-    int32_t screenHeight = 0;
-    bool shm = false;
-    xcb_shm_seg_t segment = 0;
-    uint8_t *segmentData = nullptr;
-    int32_t areaWidth = 0;
-    int32_t areaHeight = 0;
-    std::vector<uint8_t> frame;
-};
-
-// One file: an ffmpeg encoding what is written into its standard input.
-struct Take
-{
-    std::string file;
-    Region area;
-    pid_t encoder = -1;
-    Descriptor input;
-    long frames = 0;
-    long dropped = 0;
-};
-
-// A name of this second that is not taken yet, created empty so that no
-// other take can have it.
-bool reserveFile(const std::string &folder, std::string *path, std::string *error)
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local;
-    localtime_r(&now, &local);
-    for (int attempt = 1; attempt < 1000; ++attempt) {
-        *path = folder + '/' + takeFileName(local, attempt);
-        const int fd = open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            close(fd);
-            return true;
-        }
-        if (errno != EEXIST) {
-            *error = *path + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    *error = "no free file name in " + folder;
-    return false;
-}
-
-bool startTake(const Region &area, const std::string &folder, int fps, Take *take,
-               std::string *error)
-{
-    if (!reserveFile(folder, &take->file, error))
-        return false;
-    take->area = area;
-    const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
-    const std::string rate = std::to_string(fps);
-    const std::vector<const char *> arguments
-        = { "ffmpeg",     "-hide_banner",     "-nostdin",   "-loglevel", "error",
-            "-f",         "rawvideo",         "-pix_fmt",   "bgr0",      "-video_size",
-            size.c_str(), "-framerate",       rate.c_str(), "-i",        "-",
-            "-c:v",       "libx264",          "-preset",    "veryfast",  "-crf",
-            "23",         "-pix_fmt",         "yuv420p",    "-f",        "matroska",
-            "-y",         take->file.c_str(), nullptr };
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        *error = std::string("pipe: ") + std::strerror(errno);
-        return false;
-    }
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child == 0) {
-        // If record dies, ffmpeg is told to finish the file: a Matroska file
-        // then keeps all it was given.
-        prctl(PR_SET_PDEATHSIG, SIGINT);
-        if (getppid() != parent)
-            _exit(1);
-        // Its own group: a Ctrl-C in the terminal is record's to handle.
-        setpgid(0, 0);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        signal(SIGPIPE, SIG_DFL);
-        dup2(fds[0], 0);
-        dup2(2, 1); // record's standard output is for its own lines
-        execvp("ffmpeg", const_cast<char *const *>(arguments.data()));
-        _exit(127);
-    }
-    close(fds[0]);
-    if (child < 0) {
-        close(fds[1]);
-        *error = std::string("fork: ") + std::strerror(errno);
-        return false;
-    }
-    take->encoder = child;
-    take->input.reset(fds[1]);
-    // Room for a frame or so, so that a brief stall of the encoder is not one of ours.
-    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
-    return true;
-}
-
-// Closing its input lets ffmpeg finish the file; the empty string when it did.
-std::string finishTake(Take *take)
-{
-    take->input.reset();
-    int status = 0;
-    while (waitpid(take->encoder, &status, 0) < 0 && errno == EINTR) { }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        return {};
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
-        return "ffmpeg could not be started";
-    if (WIFEXITED(status))
-        return "ffmpeg failed (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
-    return std::string("ffmpeg was killed (") + strsignal(WTERMSIG(status)) + ")";
-}
-
-bool writeAll(int fd, const uint8_t *data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= std::size_t(written);
-    }
-    return true;
 }
 
 class Recorder
