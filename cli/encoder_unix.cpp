@@ -47,13 +47,15 @@ bool startTake(const Region &area, const std::string &folder, int fps, Take *tak
     take->area = area;
     const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
     const std::string rate = std::to_string(fps);
-    const std::vector<const char *> arguments
-        = { "ffmpeg",     "-hide_banner",     "-nostdin",   "-loglevel", "error",
-            "-f",         "rawvideo",         "-pix_fmt",   "bgr0",      "-video_size",
-            size.c_str(), "-framerate",       rate.c_str(), "-i",        "-",
-            "-c:v",       "libx264",          "-preset",    "veryfast",  "-crf",
-            "23",         "-pix_fmt",         "yuv420p",    "-f",        "matroska",
-            "-y",         take->file.c_str(), nullptr };
+    // -xerror: without it a full disk still ends in exit status 0.
+    // clang-format off
+    const std::vector<const char *> arguments = {
+        "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-xerror",
+        "-f", "rawvideo", "-pix_fmt", "bgr0", "-video_size", size.c_str(),
+        "-framerate", rate.c_str(), "-i", "-",
+        "-c:v", "libx264", "-preset", "veryfast", "-crf", "23", "-pix_fmt", "yuv420p",
+        "-f", "matroska", "-y", take->file.c_str(), nullptr };
+    // clang-format on
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         *error = std::string("pipe: ") + std::strerror(errno);
