@@ -33,14 +33,15 @@ CLI::Validator decimalInt32()
         "INT32");
 }
 
-CLI::Validator frameThickness()
+// A number from low to high, WHAT naming it in the message.
+CLI::Validator decimalRange(int32_t low, int32_t high, const std::string &what)
 {
     return CLI::Validator(
-        [](std::string &text) -> std::string {
+        [=](std::string &text) -> std::string {
             int32_t value = 0;
-            if (parseInt32(text, &value) && value >= 1 && value <= 10)
+            if (parseInt32(text, &value) && value >= low && value <= high)
                 return {};
-            return "takes a frame thickness of 1 to 10 pixels, not '" + text + "'";
+            return "takes " + what + ", not '" + text + "'";
         },
         "");
 }
@@ -52,18 +53,6 @@ CLI::Validator regionFormat()
             std::string text;
             std::string error;
             return formatRegion(format, Region(), &text, &error) ? std::string() : error;
-        },
-        "");
-}
-
-CLI::Validator frameRate()
-{
-    return CLI::Validator(
-        [](std::string &text) -> std::string {
-            int32_t value = 0;
-            if (parseInt32(text, &value) && value >= 1 && value <= 120)
-                return {};
-            return "takes 1 to 120 frames a second, not '" + text + "'";
         },
         "");
 }
@@ -172,7 +161,7 @@ int main(int argc, char *argv[])
     CLI::Option *borderOption
         = init->add_option("--border", border, "also set capture_border (1 to 10) if absent")
               ->type_name("N")
-              ->check(frameThickness());
+              ->check(decimalRange(1, 10, "a frame thickness of 1 to 10 pixels"));
     init->footer(initHelp)->callback([&] {
         run = [&] {
             return runInit(borderOption->count() ? std::optional(toInt32(border)) : std::nullopt);
@@ -224,7 +213,7 @@ int main(int argc, char *argv[])
         = app.add_subcommand("record", "record the region while capture is on")->footer(recordHelp);
     CLI::Option *fpsOption = record->add_option("--fps", fps, "frames a second (1 to 120)")
                                  ->type_name("N")
-                                 ->check(frameRate());
+                                 ->check(decimalRange(1, 120, "1 to 120 frames a second"));
     CLI::Option *dirOption
         = record->add_option("--dir", folder, "the folder for the files")->type_name("DIR");
     record->add_flag("--json", recordOptions.json, "one JSON object per line");
