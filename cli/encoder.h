@@ -18,6 +18,7 @@ struct Take
     Region area;
     pid_t encoder = -1;
     Descriptor input;
+    std::size_t pipeSize = 0; // what the pipe to ffmpeg holds, in bytes
     long frames = 0;
     long dropped = 0;
 };
@@ -28,8 +29,11 @@ struct Take
 bool startTake(const Region &area, const std::string &folder, int fps, Take *take,
                std::string *error);
 
-// False, with errno set (EPIPE when ffmpeg has gone), when not all was written.
-bool writeAll(int fd, const uint8_t *data, std::size_t size);
+// Hands a frame to ffmpeg; false, with errno set (EPIPE when ffmpeg has
+// gone), when not all of it went. A frame of at least twice what the pipe
+// holds goes by reference (vmsplice), with no copy: once it is in, the frame
+// before it has been read whole, and its buffer may be grabbed into again.
+bool sendFrame(const Take &take, const uint8_t *data, std::size_t size);
 
 // Closing its input lets ffmpeg finish the file; the empty string when it
 // did, else what went wrong.

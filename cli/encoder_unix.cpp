@@ -1,14 +1,17 @@
 #include "encoder.h"
 #include "recording.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <vector>
 
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +38,20 @@ bool reserveFile(const std::string &folder, std::string *path, std::string *erro
     }
     *error = "no free file name in " + folder;
     return false;
+}
+
+bool writeAll(int fd, const uint8_t *data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= std::size_t(written);
+    }
+    return true;
 }
 
 } // namespace
@@ -88,8 +105,14 @@ bool startTake(const Region &area, const std::string &folder, int fps, Take *tak
     }
     take->encoder = child;
     take->input.reset(fds[1]);
-    // Room for a frame or so, so that a brief stall of the encoder is not one of ours.
-    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+    // Up to 1 MiB, fewer wake-ups a frame than the 64 KiB default, but at
+    // most half a frame (the kernel rounds up to a power of two), so that
+    // frames can go by reference.
+    const std::size_t frame = std::size_t(area.width) * area.height * 4;
+    fcntl(fds[1], F_SETPIPE_SZ, int(std::min<std::size_t>(1 << 20, frame / 4)));
+    const int pipeSize = fcntl(fds[1], F_GETPIPE_SZ);
+    // Unknown, it counts as large: every frame is then copied.
+    take->pipeSize = pipeSize > 0 ? std::size_t(pipeSize) : SIZE_MAX / 2;
     return true;
 }
 
@@ -107,16 +130,19 @@ std::string finishTake(Take *take)
     return std::string("ffmpeg was killed (") + strsignal(WTERMSIG(status)) + ")";
 }
 
-bool writeAll(int fd, const uint8_t *data, std::size_t size)
+bool sendFrame(const Take &take, const uint8_t *data, std::size_t size)
 {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, size);
-        if (written < 0 && errno == EINTR)
+    if (size < 2 * take.pipeSize)
+        return writeAll(take.input.get(), data, size);
+    iovec rest { const_cast<uint8_t *>(data), size };
+    while (rest.iov_len > 0) {
+        const ssize_t given = vmsplice(take.input.get(), &rest, 1, 0);
+        if (given < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
+        if (given <= 0)
             return false;
-        data += written;
-        size -= std::size_t(written);
+        rest.iov_base = static_cast<uint8_t *>(rest.iov_base) + given;
+        rest.iov_len -= std::size_t(given);
     }
     return true;
 }

@@ -216,7 +216,7 @@ private:
             ++take->dropped;
             return;
         }
-        if (!writeAll(take->input.get(), pixels, grabber->frameBytes())) {
+        if (!sendFrame(*take, pixels, grabber->frameBytes())) {
             // EPIPE mostly: ffmpeg is gone (a full disk, a crash); its own
             // message is on stderr already.
             const std::string why = std::strerror(errno);

@@ -28,16 +28,25 @@ public:
     // Sizes the buffers for a take's area, on the screen as it is now.
     void prepare(int32_t width, int32_t height);
 
-    std::size_t frameBytes() const { return frame.size(); }
+    std::size_t frameBytes() const { return buffers[0].frame.size(); }
     // The server has gone.
     bool broken() const { return xcb_connection_has_error(connection) != 0; }
 
     // The area's pixels now, black where it leaves the screen; null when the
-    // server refuses.
+    // server refuses. Two buffers take turns: the pixels stay as they are
+    // until the call after next, so that a pipe may hold them by reference
+    // while the next frame is grabbed.
     const uint8_t *grab(int32_t x, int32_t y);
 
 private:
-    bool attach(std::size_t size);
+    struct Buffer
+    {
+        xcb_shm_seg_t segment = 0;
+        uint8_t *shared = nullptr; // the segment, when the server shares one
+        std::vector<uint8_t> frame;
+    };
+
+    bool attach(Buffer *buffer);
 
     void detach();
 
@@ -46,11 +55,10 @@ private:
     int32_t screenWidth = 0;
     int32_t screenHeight = 0;
     bool shm = false;
-    xcb_shm_seg_t segment = 0;
-    uint8_t *segmentData = nullptr;
     int32_t areaWidth = 0;
     int32_t areaHeight = 0;
-    std::vector<uint8_t> frame;
+    Buffer buffers[2];
+    int turn = 0;
 };
 
 #endif // SCREENGRAB_H

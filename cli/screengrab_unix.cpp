@@ -63,14 +63,21 @@ void Grabber::prepare(int32_t width, int32_t height)
     }
     areaWidth = width;
     areaHeight = height;
-    frame.assign(std::size_t(width) * height * 4, 0);
     detach();
-    if (shm && !attach(frame.size()))
-        shm = false; // a remote server, or no segment to be had
+    for (Buffer &buffer : buffers) {
+        buffer.frame.assign(std::size_t(width) * height * 4, 0);
+        if (shm && !attach(&buffer))
+            shm = false; // a remote server, or no segment to be had
+    }
+    if (!shm)
+        detach();
 }
 
 const uint8_t *Grabber::grab(int32_t x, int32_t y)
 {
+    turn ^= 1;
+    std::vector<uint8_t> &frame = buffers[turn].frame;
+    uint8_t *const shared = buffers[turn].shared;
     ScreenPart part;
     if (!screenPart({ x, y, areaWidth, areaHeight }, screenWidth, screenHeight, &part)) {
         std::memset(frame.data(), 0, frame.size());
@@ -80,19 +87,19 @@ const uint8_t *Grabber::grab(int32_t x, int32_t y)
     const uint8_t *pixels = nullptr;
     xcb_generic_error_t *error = nullptr; // taken here, or it would queue up unread
     std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> plain(nullptr, &std::free);
-    if (segmentData) {
+    if (shared) {
         auto *reply = xcb_shm_get_image_reply(
             connection,
             xcb_shm_get_image(connection, root, int16_t(part.screenX), int16_t(part.screenY),
                               uint16_t(part.width), uint16_t(part.height), ~0u,
-                              XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
+                              XCB_IMAGE_FORMAT_Z_PIXMAP, buffers[turn].segment, 0),
             &error);
         std::free(error);
         if (reply) {
             std::free(reply);
             if (whole)
-                return segmentData;
-            pixels = segmentData;
+                return shared;
+            pixels = shared;
         } else {
             detach(); // go on without it
         }
@@ -120,13 +127,13 @@ const uint8_t *Grabber::grab(int32_t x, int32_t y)
     return frame.data();
 }
 
-bool Grabber::attach(std::size_t size)
+bool Grabber::attach(Buffer *buffer)
 {
-    const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+    const int id = shmget(IPC_PRIVATE, buffer->frame.size(), IPC_CREAT | 0600);
     if (id < 0)
         return false;
     void *data = shmat(id, nullptr, 0);
-    segment = xcb_generate_id(connection);
+    const xcb_shm_seg_t segment = xcb_generate_id(connection);
     xcb_generic_error_t *error = data == reinterpret_cast<void *>(-1)
         ? nullptr
         : xcb_request_check(connection, xcb_shm_attach_checked(connection, segment, id, 0));
@@ -139,16 +146,19 @@ bool Grabber::attach(std::size_t size)
         shmdt(data);
         return false;
     }
-    segmentData = static_cast<uint8_t *>(data);
+    buffer->segment = segment;
+    buffer->shared = static_cast<uint8_t *>(data);
     return true;
 }
 
 void Grabber::detach()
 {
-    if (!segmentData)
-        return;
-    xcb_shm_detach(connection, segment);
+    for (Buffer &buffer : buffers) {
+        if (!buffer.shared)
+            continue;
+        xcb_shm_detach(connection, buffer.segment);
+        shmdt(buffer.shared);
+        buffer.shared = nullptr;
+    }
     xcb_flush(connection);
-    shmdt(segmentData);
-    segmentData = nullptr;
 }
