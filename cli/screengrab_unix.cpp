@@ -153,12 +153,15 @@ bool Grabber::attach(Buffer *buffer)
 
 void Grabber::detach()
 {
+    bool detached = false;
     for (Buffer &buffer : buffers) {
         if (!buffer.shared)
             continue;
         xcb_shm_detach(connection, buffer.segment);
         shmdt(buffer.shared);
         buffer.shared = nullptr;
+        detached = true;
     }
-    xcb_flush(connection);
+    if (detached)
+        xcb_flush(connection);
 }
