@@ -231,10 +231,15 @@ private:
     void fail(const std::string &problem)
     {
         waitForOff = true;
+        // A take that never got a byte on disk leaves no empty file behind.
+        struct stat st;
+        const bool empty = stat(take->file.c_str(), &st) == 0 && st.st_size == 0
+            && unlink(take->file.c_str()) == 0;
         std::fprintf(stderr,
-                     "%s: the take %s ended: %s; the next starts when capture is switched on "
+                     "%s: the take %s ended%s: %s; the next starts when capture is switched on "
                      "again\n",
-                     program, take->file.c_str(), problem.c_str());
+                     program, take->file.c_str(), empty ? " empty and was removed" : "",
+                     problem.c_str());
         if (options.json)
             print("{\"event\":\"failed\",\"file\":" + jsonString(take->file) + ",\"reason\":"
                   + jsonString(problem) + ",\"frames\":" + std::to_string(take->frames) + "}");
