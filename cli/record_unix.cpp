@@ -199,6 +199,11 @@ private:
             return;
         }
         grabber->prepare(area.width, area.height);
+        // Told once ffmpeg has taken the first frame: it is running then, and
+        // ready to finish the file whatever happens to record.
+        record(area);
+        if (!take)
+            return;
         const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
         print(options.json ? "{\"event\":\"recording\",\"file\":" + jsonString(take->file)
                       + ",\"width\":" + std::to_string(area.width) + ",\"height\":"
@@ -206,7 +211,6 @@ private:
                       + ",\"y\":" + std::to_string(area.y) + "}"
                            : "recording " + take->file + ": " + size + " at "
                       + std::to_string(area.x) + "," + std::to_string(area.y));
-        record(area);
     }
 
     void record(const Region &area)
