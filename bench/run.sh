@@ -36,6 +36,7 @@ if [ "$quick" = 1 ]; then
     latency_args=(20)
     starts=1
     idle_seconds=1
+    record_seconds=1
 else
     store_flags=(--benchmark_min_time=0.5 --benchmark_repetitions=5
         --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true)
@@ -43,6 +44,7 @@ else
     latency_args=(2000)
     starts=7
     idle_seconds=30
+    record_seconds=20
 fi
 widths=(600 1920 3840)
 
@@ -84,7 +86,7 @@ if [ "$build" = 1 ]; then
     # shellcheck source=../tools/setup.sh
     source "$root/tools/setup.sh"
     ensure_packages "${build_packages[@]}" libbenchmark-dev libx11-dev xvfb xauth openbox \
-        x11-utils procps >&2 || exit 1
+        x11-utils procps ffmpeg imagemagick >&2 || exit 1
     echo "bench: building in $build_dir (Release)" >&2
     cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
     cmake --build "$build_dir" -j "$(nproc)" --target zorvi zorvi-settings bench_store \
@@ -113,6 +115,8 @@ QT_QPA_PLATFORM=xcb run drag "$root/tools/xsession.sh" --no-wm --size 3840x2160 
     "$bin/bench_drag" "${drag_args[@]}" "${widths[@]}"
 QT_QPA_PLATFORM=xcb run x "$root/tools/xsession.sh" "$here/run.sh" --inside-x \
     --build-dir "$build_dir" $([ "$quick" = 1 ] && echo --quick)
+run record "$root/tools/xsession.sh" "$here/bench_record.sh" "$build_dir/cli/zorvi-settings" \
+    "$record_seconds"
 
 # Microseconds of one benchmark: the median of the repetitions, or the one run.
 store_us() {
@@ -238,6 +242,32 @@ if [ -s "$out/x" ]; then
     r=$(calc "$p / $b" 2)
     row "peak RSS (median of $starts)" "$((p / 1024)) MiB" "$((b / 1024)) MiB, bare window" \
         "$r×" "≤ 1.2×: $(verdict "$r <= 1.2")"
+fi
+
+if [ -s "$out/record" ]; then
+    command_row "tools/xsession.sh bench/bench_record.sh build-bench/cli/zorvi-settings $record_seconds"
+    x=$(field record fps "x11grab encode fps")
+    for how in idle moving; do
+        f=$(field record fps "record $how")
+        d=$(field record dropped "record $how")
+        row "1280×720 at 30/s, $how: frames delivered a second, $d dropped" "$f" \
+            "$x, ffmpeg -f x11grab of a fixed region, same encoder" "$(calc "$f / $x" 2)×" \
+            "none dropped: $(verdict "$d == 0")"
+    done
+    r=$(field record cpu_pct "record idle")
+    g=$(field record cpu_pct "x11grab grab-only")
+    row "grab and pipe: CPU of record alone, % of one core" "$r %" \
+        "$g %, x11grab grabbing into ffmpeg's null output" "$(calc "$r / $g" 1)×" \
+        "≤ 1×: $(verdict "$r <= $g")"
+    e=$(field record encoder_cpu_pct "record idle")
+    t=$(field record cpu_pct "x11grab encode")
+    row "grab and encode: record + its ffmpeg, CPU" "$(calc "$r + $e" 1) %" \
+        "$t %, x11grab encoding in one ffmpeg" "$(calc "($r + $e) / $t" 2)×" \
+        "≤ 1×: $(verdict "$r + $e <= $t")"
+    r=$(field record xserver_cpu_pct "record idle")
+    t=$(field record xserver_cpu_pct "x11grab encode")
+    row "the X server's CPU while it is grabbed from (context)" "$r %" "$t %, for x11grab" \
+        "$(calc "$r / $t" 2)×" "(context)"
 fi
 
 echo

@@ -18,13 +18,6 @@ int failure(const std::string &message)
     return 1;
 }
 
-int missingKey()
-{
-    const std::string where = keyLocation();
-    return failure("no settings key" + (where.empty() ? std::string() : " at " + where)
-                   + "; run zorvi-settings init");
-}
-
 void printLine(const std::string &line)
 {
     std::fputs(line.c_str(), stdout);
@@ -81,6 +74,13 @@ bool regionLine(const RegionOptions &options, std::string *line, std::string *er
 }
 
 } // namespace
+
+int missingKey()
+{
+    const std::string where = keyLocation();
+    return failure("no settings key" + (where.empty() ? std::string() : " at " + where)
+                   + "; run zorvi-settings init");
+}
 
 int runInit(std::optional<int32_t> border)
 {

@@ -33,14 +33,15 @@ CLI::Validator decimalInt32()
         "INT32");
 }
 
-CLI::Validator frameThickness()
+// A number from low to high, WHAT naming it in the message.
+CLI::Validator decimalRange(int32_t low, int32_t high, const std::string &what)
 {
     return CLI::Validator(
-        [](std::string &text) -> std::string {
+        [=](std::string &text) -> std::string {
             int32_t value = 0;
-            if (parseInt32(text, &value) && value >= 1 && value <= 10)
+            if (parseInt32(text, &value) && value >= low && value <= high)
                 return {};
-            return "takes a frame thickness of 1 to 10 pixels, not '" + text + "'";
+            return "takes " + what + ", not '" + text + "'";
         },
         "");
 }
@@ -120,6 +121,29 @@ const char watchHelp[]
       "once. Pairs show whole and in order. Linux watches the key folder with inotify;\n"
       "Windows polls every 50 ms. Exit status 1 when there is no key or it goes away.";
 
+const char recordHelp[]
+    = "Records the region inside the frame while the capture flag (open_cam) is 1,\n"
+      "until SIGINT or SIGTERM (exit status 0): each time the picker's capture button\n"
+      "is switched on, one take, one file. It follows the frame: moving it moves the\n"
+      "recording, in the same file. A new size ends the take and starts another once\n"
+      "the size has been still for half a second. The width and height are rounded\n"
+      "down to even numbers (the encoder needs them even); what lies off the screen is\n"
+      "black. A region with no inside waits.\n"
+      "\n"
+      "Frames are grabbed from the X server (MIT-SHM when it offers it) at N a second\n"
+      "(--fps, 30 unless given) and encoded by ffmpeg as H.264 in Matroska, which\n"
+      "keeps what was written if anything is killed. Files go to DIR, else to the\n"
+      "videos folder (XDG_VIDEOS_DIR in user-dirs.dirs, else ~/Videos, created when\n"
+      "missing), named zorvi-YYYY-MM-DD_HH-MM-SS.mkv; an existing file is never\n"
+      "overwritten. A line when a take starts (file, size, place) and one when it is\n"
+      "saved (file, seconds, frames, frames dropped); with --json each is an object\n"
+      "with \"event\" \"recording\", \"saved\" or \"failed\".\n"
+      "\n"
+      "A take whose ffmpeg dies (a full disk) ends with the reason; the next starts\n"
+      "when capture is switched on again. Exit status 1 when there is no key, no\n"
+      "ffmpeg, no X display, or the session is Wayland's (an X grab there sees only\n"
+      "the X11 windows: --on-wayland records anyway). Linux on X11 only.";
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -137,7 +161,7 @@ int main(int argc, char *argv[])
     CLI::Option *borderOption
         = init->add_option("--border", border, "also set capture_border (1 to 10) if absent")
               ->type_name("N")
-              ->check(frameThickness());
+              ->check(decimalRange(1, 10, "a frame thickness of 1 to 10 pixels"));
     init->footer(initHelp)->callback([&] {
         run = [&] {
             return runInit(borderOption->count() ? std::optional(toInt32(border)) : std::nullopt);
@@ -181,6 +205,26 @@ int main(int argc, char *argv[])
     CLI::App *watch = app.add_subcommand("watch", "follow every value")->footer(watchHelp);
     watch->add_flag("--json", watchJson, "one JSON object per line");
     watch->callback([&] { run = [&] { return runWatch(watchJson); }; });
+
+    RecordOptions recordOptions;
+    std::string fps;
+    std::string folder;
+    CLI::App *record
+        = app.add_subcommand("record", "record the region while capture is on")->footer(recordHelp);
+    CLI::Option *fpsOption = record->add_option("--fps", fps, "frames a second (1 to 120)")
+                                 ->type_name("N")
+                                 ->check(decimalRange(1, 120, "1 to 120 frames a second"));
+    CLI::Option *dirOption
+        = record->add_option("--dir", folder, "the folder for the files")->type_name("DIR");
+    record->add_flag("--json", recordOptions.json, "one JSON object per line");
+    record->add_flag("--on-wayland", recordOptions.onWayland, "record in a Wayland session too");
+    record->callback([&] {
+        if (fpsOption->count())
+            recordOptions.fps = toInt32(fps);
+        if (dirOption->count())
+            recordOptions.folder = folder;
+        run = [&] { return runRecord(recordOptions); };
+    });
 
     std::vector<std::string> commandNames;
     for (const CLI::App *command : app.get_subcommands({}))

@@ -1,55 +1,18 @@
-// inotify on the key folder, and the stop signals read from a signalfd, so
-// that one poll() waits for both and no signal slips in between a check
-// and the wait.
+// inotify on the key folder and the stop signals: one poll() waits for both.
 #include "key.h"
+#include "stopsignal.h"
 #include "watch.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <string>
 
 #include <poll.h>
 #include <sys/inotify.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace {
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : fd(fd) { }
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-
-    int get() const { return fd; }
-
-private:
-    int fd;
-};
-
-// A signal ignored at start (a background job of a script) stays ignored.
-int stopSignalDescriptor()
-{
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (int signal : { SIGINT, SIGTERM }) {
-        struct sigaction current;
-        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
-            sigaddset(&signals, signal);
-    }
-    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0)
-        return -1;
-    return signalfd(-1, &signals, SFD_CLOEXEC);
-}
 
 enum class Events { None, ValueTouched, KeyGone };
 

@@ -48,9 +48,12 @@ done <<'EOF'
 2|'%X'|region --format %X
 2|end|region --format %g%
 2|excludes|region --json --format %x
+2|'0'|record --fps 0
+2|'121'|record --fps 121
 1|zorvi-settings init|list
 1|zorvi-settings init|region
 1|zorvi-settings init|watch
+1|zorvi-settings init|record
 EOF
 [[ $("$zs" region --help) == *"shared lock"* ]] || fail "region --help"
 [ ! -e "$XDG_CONFIG_HOME" ] || fail "a key was made"
@@ -148,4 +151,11 @@ same "$? $(sed -n '8,13p' "$tmp/watch")" '0 {"name":"screen_scale","value":null,
 {"name":"start_y","value":40}'
 wait $follow
 same "$? $(head -n 1 "$tmp/follow") $(uniq -d "$tmp/follow")" "0 -5,20 " # each region once
+
+# What record needs before it grabs anything, each told apart.
+mkdir "$tmp/bin" && ln -s "$(command -v timeout)" "$tmp/bin/"
+PATH=$tmp/bin expect 1 "(apt install ffmpeg)" record
+XDG_SESSION_TYPE=wayland expect 1 "records the rest black (--on-wayland" record
+WAYLAND_DISPLAY= XDG_SESSION_TYPE= DISPLAY= expect 1 "no X display" record
+WAYLAND_DISPLAY= XDG_SESSION_TYPE= DISPLAY=:99999 expect 1 "cannot open the X display :99999" record
 exit $failed

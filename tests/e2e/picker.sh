@@ -5,50 +5,7 @@
 # fails and exits 1 if any did.
 #
 #     tools/xsession.sh [OPTION] tests/e2e/picker.sh ZORVI ZORVI_SETTINGS CHECK...
-source "$(dirname "$0")/../common/check.sh"
-zorvi=$1 zs=$2
-shift 2
-export XDG_RUNTIME_DIR=$tmp XDG_CONFIG_HOME=$tmp/config
-unset QT_QPA_PLATFORM
-key=$XDG_CONFIG_HOME/screen-capture-rvk
-title=48a4f6 frame=d42b10 root=336699
-# runs IMAGE WxH+X+Y: the colours along a line of an image file, or of the
-# screen as a person sees it (root), as runs of COUNT:RRGGBB.
-runs() {
-    if [ "$1" = root ]; then
-        import -window root -crop "$2" -depth 8 rgb:-
-    else
-        convert "$1" -crop "$2" +repage -alpha off -depth 8 rgb:-
-    fi | od -An -v -tx1 -w3 | uniq -c | awk '{ printf "%d:%s%s%s ", $1, $2, $3, $4 }'
-}
-is() { [ "$(runs root "1x1+$1+$2")" = "1:$3 " ]; }
-geometry() { xwininfo -id "$window" | awk '/Absolute upper-left [XY]|Width|Height/ { printf "%s ", $NF }'; }
-at() { [ "$(geometry)" = "$* " ]; }
-region() { "$zs" region "$@"; }
-ended() { [ ! -e "/proc/$picker" ] || [ "$(cut -d ' ' -f 3 "/proc/$picker/stat")" = Z ]; }
-up() { window=$(xdotool search --onlyvisible --pid "$picker") && [[ $(geometry) == "100 100 "* ]]; }
-# start NAME=VALUE...: a picker on a fresh key holding these values, up at (100, 100).
-start() {
-    rm -rf "$XDG_CONFIG_HOME"
-    mkdir -p "$key"
-    for value in "$@"; do echo "${value#*=}" >"$key/${value%=*}"; done
-    "$zorvi" &
-    picker=$!
-    within 10 up || fail "no window at (100, 100)"
-}
-# drag X Y X Y...: a hand's drag along the path, in small steps given time to arrive.
-drag() {
-    local steps="mousemove $1 $2 mousedown 1" x=$1 y=$2 i
-    shift 2
-    while [ $# -gt 1 ]; do
-        for i in $(seq 20); do
-            steps+=" sleep 0.01 mousemove $((x + ($1 - x) * i / 20)) $((y + ($2 - y) * i / 20))"
-        done
-        x=$1 y=$2
-        shift 2
-    done
-    xdotool $steps sleep 0.05 mouseup 1
-}
+source "$(dirname "$0")/desktop.sh"
 ends_with() {
     within 10 ended || fail "still running"
     wait "$picker"

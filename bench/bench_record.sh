@@ -1,0 +1,86 @@
+#!/bin/bash
+# record against ffmpeg's own X11 grab, on the same fixed 1280 x 720 region at
+# 30 frames a second with the same encoder: frames delivered a second, and
+# CPU as % of one core, each process counted apart (/proc/PID/stat ticks),
+# the X server too. A fourth run moves the region 30 times a second. Prints
+# one line per run. Runs inside tools/xsession.sh:
+#
+#     tools/xsession.sh bench/bench_record.sh ZORVI_SETTINGS SECONDS
+set -u
+zs=$1 seconds=$2
+home=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$home"' EXIT
+export HOME=$home XDG_CONFIG_HOME=$home/config
+unset WAYLAND_DISPLAY XDG_SESSION_TYPE
+"$zs" init >/dev/null || exit 1
+# A 2-pixel frame around 1280 x 720 at (102, 102).
+for value in start_x=100 start_y=100 capture_width=1284 capture_height=724 capture_border=2; do
+    "$zs" set "${value%=*}" "${value#*=}" || exit 1
+done
+xserver=$(pgrep -P "$PPID" -x Xvfb) || { echo "bench_record: no Xvfb of this session" >&2; exit 1; }
+# A screen with something on it, so that a moving region sees new pictures.
+convert -size 1920x1080 -define gradient:angle=45 gradient:navy-gold "$home/screen.png" || exit 1
+display -window root "$home/screen.png" # sets it, and says 1 all the same
+
+hz=$(getconf CLK_TCK)
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# Bytes the encoder has read: its frames, once it has started.
+taken() { awk '/^rchar:/ { print $2 }' "/proc/$1/io"; }
+now() { date +%s.%N; }
+pct() { awk -v t="$1" -v s="$2" -v hz="$hz" 'BEGIN { printf "%.1f", 100 * t / hz / s }'; }
+rate() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.1f", n / s }'; }
+frames_of() {
+    ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$1"
+}
+
+record_run() { # LABEL MOVE
+    "$zs" record --json --dir "$home/videos" >"$home/out" &
+    local recorder=$! encoder x=100 t0 t1 r0 r1 e0 e1 s0 s1 b0 b1 dropped
+    "$zs" set open_cam 1
+    for _ in $(seq 200); do grep -q recording "$home/out" && break; sleep 0.05; done
+    encoder=$(pgrep -P $recorder -x ffmpeg) || { echo "bench_record: no take" >&2; exit 1; }
+    sleep 0.5 # the encoder's start-up is no part of the steady rate
+    t0=$(now) r0=$(ticks $recorder) e0=$(ticks "$encoder") s0=$(ticks "$xserver") b0=$(taken "$encoder")
+    if [ "$2" = 1 ]; then
+        for ((end = SECONDS + seconds; SECONDS < end; )); do
+            x=$((x == 100 ? 400 : x - 1))
+            "$zs" set start_x $x
+            sleep 0.033
+        done
+    else
+        sleep "$seconds"
+    fi
+    t1=$(now) r1=$(ticks $recorder) e1=$(ticks "$encoder") s1=$(ticks "$xserver") b1=$(taken "$encoder")
+    "$zs" set open_cam 0
+    for _ in $(seq 400); do grep -q saved "$home/out" && break; sleep 0.05; done
+    kill $recorder
+    wait $recorder
+    dropped=$(sed -n 's/.*"saved".*"dropped":\([0-9]*\).*/\1/p' "$home/out")
+    local s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
+    echo "$1 fps=$(rate $(((b1 - b0) / (1280 * 720 * 4))) "$s")" \
+        "dropped=$dropped cpu_pct=$(pct $((r1 - r0)) "$s") encoder_cpu_pct=$(pct $((e1 - e0)) "$s")" \
+        "xserver_cpu_pct=$(pct $((s1 - s0)) "$s")"
+    rm -f "$home/videos"/*
+}
+
+x11grab_run() { # LABEL OUTPUT-OPTIONS...
+    local label=$1 t0 t1 s0 s1 grabber g0 g1
+    shift
+    ffmpeg -v error -nostdin -y -f x11grab -framerate 30 -video_size 1280x720 -i "$DISPLAY+102,102" \
+        "$@" &
+    grabber=$!
+    sleep 1 # its start-up is no part of the steady rate
+    t0=$(now) g0=$(ticks $grabber) s0=$(ticks "$xserver")
+    sleep "$seconds"
+    t1=$(now) g1=$(ticks $grabber) s1=$(ticks "$xserver")
+    wait $grabber
+    local s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
+    echo "$label cpu_pct=$(pct $((g1 - g0)) "$s") xserver_cpu_pct=$(pct $((s1 - s0)) "$s")"
+}
+
+record_run "record idle" 0
+record_run "record moving" 1
+x11grab_run "x11grab encode" -t $((seconds + 2)) -c:v libx264 -preset veryfast -crf 23 \
+    -pix_fmt yuv420p "$home/x.mkv"
+echo "x11grab encode fps=$(rate "$(frames_of "$home/x.mkv")" $((seconds + 2)))"
+x11grab_run "x11grab grab-only" -t $((seconds + 2)) -loglevel fatal -f null -

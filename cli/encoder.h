@@ -1,0 +1,42 @@
+// The ffmpeg that turns record's frames into one file, a take.
+#ifndef ENCODER_H
+#define ENCODER_H
+
+#include "region.h"
+#include "stopsignal.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include <sys/types.h>
+
+// One file: an ffmpeg encoding what is written into its standard input.
+struct Take
+{
+    std::string file;
+    Region area;
+    pid_t encoder = -1;
+    Descriptor input;
+    std::size_t pipeSize = 0; // what the pipe to ffmpeg holds, in bytes
+    long frames = 0;
+    long dropped = 0;
+};
+
+// Starts an ffmpeg reading raw bgr0 frames of the area's size at fps, into a
+// new file of the folder named after the clock. False, with *error, when it
+// cannot.
+bool startTake(const Region &area, const std::string &folder, int fps, Take *take,
+               std::string *error);
+
+// Hands a frame to ffmpeg; false, with errno set (EPIPE when ffmpeg has
+// gone), when not all of it went. A frame of at least twice what the pipe
+// holds goes by reference (vmsplice), with no copy: once it is in, the frame
+// before it has been read whole, and its buffer may be grabbed into again.
+bool sendFrame(const Take &take, const uint8_t *data, std::size_t size);
+
+// Closing its input lets ffmpeg finish the file; the empty string when it
+// did, else what went wrong.
+std::string finishTake(Take *take);
+
+#endif // ENCODER_H

@@ -1,0 +1,167 @@
+#include "recording.h"
+#include "screengrab.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+Grabber::~Grabber()
+{
+    detach();
+    if (connection)
+        xcb_disconnect(connection);
+}
+
+bool Grabber::open(std::string *error)
+{
+    const char *variable = std::getenv("DISPLAY");
+    const std::string display = variable ? variable : "";
+    if (display.empty()) {
+        *error = "no X display (DISPLAY is not set); record grabs an X11 screen";
+        return false;
+    }
+    int number = 0;
+    connection = xcb_connect(nullptr, &number);
+    if (xcb_connection_has_error(connection)) {
+        *error = "cannot open the X display " + display;
+        return false;
+    }
+    const xcb_setup_t *setup = xcb_get_setup(connection);
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+    for (int i = 0; i < number && screens.rem; ++i)
+        xcb_screen_next(&screens);
+    const xcb_screen_t *screen = screens.data;
+    root = screen->root;
+    screenWidth = screen->width_in_pixels;
+    screenHeight = screen->height_in_pixels;
+    // The encoder is told bgr0: 32 bits a pixel, least significant byte first.
+    bool wide = false;
+    for (auto formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem;
+         xcb_format_next(&formats))
+        wide |= formats.data->depth == screen->root_depth && formats.data->bits_per_pixel == 32;
+    if (!wide || screen->root_depth < 24 || setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) {
+        *error = "the X screen's pixels (depth " + std::to_string(screen->root_depth)
+            + ") are not 32-bit BGR";
+        return false;
+    }
+    const xcb_query_extension_reply_t *extension = xcb_get_extension_data(connection, &xcb_shm_id);
+    shm = extension && extension->present;
+    return true;
+}
+
+void Grabber::prepare(int32_t width, int32_t height)
+{
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root), nullptr),
+        &std::free);
+    if (geometry) {
+        screenWidth = geometry->width;
+        screenHeight = geometry->height;
+    }
+    areaWidth = width;
+    areaHeight = height;
+    detach();
+    for (Buffer &buffer : buffers) {
+        buffer.frame.assign(std::size_t(width) * height * 4, 0);
+        if (shm && !attach(&buffer))
+            shm = false; // a remote server, or no segment to be had
+    }
+    if (!shm)
+        detach();
+}
+
+const uint8_t *Grabber::grab(int32_t x, int32_t y)
+{
+    turn ^= 1;
+    std::vector<uint8_t> &frame = buffers[turn].frame;
+    uint8_t *const shared = buffers[turn].shared;
+    ScreenPart part;
+    if (!screenPart({ x, y, areaWidth, areaHeight }, screenWidth, screenHeight, &part)) {
+        std::memset(frame.data(), 0, frame.size());
+        return frame.data();
+    }
+    const bool whole = part.width == areaWidth && part.height == areaHeight;
+    const uint8_t *pixels = nullptr;
+    xcb_generic_error_t *error = nullptr; // taken here, or it would queue up unread
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> plain(nullptr, &std::free);
+    if (shared) {
+        auto *reply = xcb_shm_get_image_reply(
+            connection,
+            xcb_shm_get_image(connection, root, int16_t(part.screenX), int16_t(part.screenY),
+                              uint16_t(part.width), uint16_t(part.height), ~0u,
+                              XCB_IMAGE_FORMAT_Z_PIXMAP, buffers[turn].segment, 0),
+            &error);
+        std::free(error);
+        if (reply) {
+            std::free(reply);
+            if (whole)
+                return shared;
+            pixels = shared;
+        } else {
+            detach(); // go on without it
+        }
+    }
+    if (!pixels) {
+        plain.reset(xcb_get_image_reply(
+            connection,
+            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(part.screenX),
+                          int16_t(part.screenY), uint16_t(part.width), uint16_t(part.height), ~0u),
+            &error));
+        std::free(error);
+        if (!plain || xcb_get_image_data_length(plain.get()) < part.width * part.height * 4)
+            return nullptr;
+        pixels = xcb_get_image_data(plain.get());
+        if (whole) {
+            std::memcpy(frame.data(), pixels, frame.size());
+            return frame.data();
+        }
+    }
+    std::memset(frame.data(), 0, frame.size());
+    const std::size_t row = std::size_t(part.width) * 4;
+    for (int32_t line = 0; line < part.height; ++line)
+        std::memcpy(frame.data() + (std::size_t(part.areaY + line) * areaWidth + part.areaX) * 4,
+                    pixels + line * row, row);
+    return frame.data();
+}
+
+bool Grabber::attach(Buffer *buffer)
+{
+    const int id = shmget(IPC_PRIVATE, buffer->frame.size(), IPC_CREAT | 0600);
+    if (id < 0)
+        return false;
+    void *data = shmat(id, nullptr, 0);
+    const xcb_shm_seg_t segment = xcb_generate_id(connection);
+    xcb_generic_error_t *error = data == reinterpret_cast<void *>(-1)
+        ? nullptr
+        : xcb_request_check(connection, xcb_shm_attach_checked(connection, segment, id, 0));
+    // Marked for removal at once: it goes with the last of us and the server.
+    shmctl(id, IPC_RMID, nullptr);
+    if (data == reinterpret_cast<void *>(-1))
+        return false;
+    if (error) {
+        std::free(error);
+        shmdt(data);
+        return false;
+    }
+    buffer->segment = segment;
+    buffer->shared = static_cast<uint8_t *>(data);
+    return true;
+}
+
+void Grabber::detach()
+{
+    bool detached = false;
+    for (Buffer &buffer : buffers) {
+        if (!buffer.shared)
+            continue;
+        xcb_shm_detach(connection, buffer.segment);
+        shmdt(buffer.shared);
+        buffer.shared = nullptr;
+        detached = true;
+    }
+    if (detached)
+        xcb_flush(connection);
+}

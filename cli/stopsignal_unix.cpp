@@ -1,0 +1,28 @@
+#include "stopsignal.h"
+
+#include <csignal>
+#include <initializer_list>
+
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+void Descriptor::reset(int other)
+{
+    if (fd >= 0)
+        close(fd);
+    fd = other;
+}
+
+int stopSignalDescriptor()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal : { SIGINT, SIGTERM }) {
+        struct sigaction current;
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+            sigaddset(&signals, signal);
+    }
+    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0)
+        return -1;
+    return signalfd(-1, &signals, SFD_CLOEXEC);
+}

@@ -1,0 +1,48 @@
+# Sourced by the shell tests that drive the real picker: a private key and
+# runtime folder, the picker's colours, and the hand that drags it.
+#
+#     source tests/e2e/desktop.sh ZORVI ZORVI_SETTINGS   (then $@ holds the rest)
+source "$(dirname "${BASH_SOURCE[0]}")/../common/check.sh"
+zorvi=$1 zs=$2
+shift 2
+export XDG_RUNTIME_DIR=$tmp XDG_CONFIG_HOME=$tmp/config
+unset QT_QPA_PLATFORM
+key=$XDG_CONFIG_HOME/screen-capture-rvk
+title=48a4f6 frame=d42b10 root=336699
+# runs IMAGE WxH+X+Y: the colours along a line of an image file, or of the
+# screen as a person sees it (root), as runs of COUNT:RRGGBB.
+runs() {
+    if [ "$1" = root ]; then
+        import -window root -crop "$2" -depth 8 rgb:-
+    else
+        convert "$1" -crop "$2" +repage -alpha off -depth 8 rgb:-
+    fi | od -An -v -tx1 -w3 | uniq -c | awk '{ printf "%d:%s%s%s ", $1, $2, $3, $4 }'
+}
+is() { [ "$(runs root "1x1+$1+$2")" = "1:$3 " ]; }
+geometry() { xwininfo -id "$window" | awk '/Absolute upper-left [XY]|Width|Height/ { printf "%s ", $NF }'; }
+at() { [ "$(geometry)" = "$* " ]; }
+region() { "$zs" region "$@"; }
+ended() { [ ! -e "/proc/$picker" ] || [ "$(cut -d ' ' -f 3 "/proc/$picker/stat")" = Z ]; }
+up() { window=$(xdotool search --onlyvisible --pid "$picker") && [[ $(geometry) == "100 100 "* ]]; }
+# start NAME=VALUE...: a picker on a fresh key holding these values, up at (100, 100).
+start() {
+    rm -rf "$XDG_CONFIG_HOME"
+    mkdir -p "$key"
+    for value in "$@"; do echo "${value#*=}" >"$key/${value%=*}"; done
+    "$zorvi" &
+    picker=$!
+    within 10 up || fail "no window at (100, 100)"
+}
+# drag X Y X Y...: a hand's drag along the path, in small steps given time to arrive.
+drag() {
+    local steps="mousemove $1 $2 mousedown 1" x=$1 y=$2 i
+    shift 2
+    while [ $# -gt 1 ]; do
+        for i in $(seq 20); do
+            steps+=" sleep 0.01 mousemove $((x + ($1 - x) * i / 20)) $((y + ($2 - y) * i / 20))"
+        done
+        x=$1 y=$2
+        shift 2
+    done
+    xdotool $steps sleep 0.05 mouseup 1
+}
