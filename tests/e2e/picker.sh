@@ -21,6 +21,9 @@ check_frame_and_interior() {
     start show_capture=1 capture_border=4
     same "$(geometry)$(("$(<"$key/screen_scale")"))" "100 100 600 359 100"
     within 10 is 690 105 $title || fail "no title bar"
+    # A compositor paints the desktop in a colour of its own; once it shows
+    # the picker, it shows that too.
+    root=$(runs root 1x1+1900+1000) root=${root:2:6}
     local top=105
     while is 400 $top $title; do top=$((top + 1)); done
     # The frame, four pixels wide, around what lies below: across and down.
@@ -123,8 +126,6 @@ check_release_on_another_scale() {
 }
 
 xsetroot -solid "#$root"
-# A compositor paints the desktop in a colour of its own.
-root=$(runs root 1x1+1900+1000) root=${root:2:6}
 for check in "$@"; do
     "check_$check"
     kill "$picker" $(jobs -p) 2>/dev/null
