@@ -166,10 +166,21 @@ private slots:
             return;
         }
         QCOMPARE(picker.overlay()->frameThickness(), thickness);
-        QCOMPARE(bar->height(), bar->sizeHint().height());
+        QCOMPARE(bar->height(), 20);
         QCOMPARE(picker.overlay()->geometry(),
                  QRect(0, bar->height(), window.width(), window.height() - bar->height()));
         QVERIFY(picker.masksTheInteriorOnly());
+    }
+
+    // A substitute font for the title can be taller than the buttons.
+    void tallTitleFont()
+    {
+        const Picker picker({{"show_capture", 1}});
+        QWidget *title = picker.item(Title);
+        title->setStyleSheet(QStringLiteral("font-size:40px"));
+        QTRY_VERIFY(title->width() >= title->sizeHint().width()); // laid out anew
+        QCOMPARE(picker.titleBar()->height(), 20);
+        QCOMPARE(picker.overlay()->geometry(), QRect(0, 20, 600, 339));
     }
 
     void drag_data()
