@@ -5,6 +5,7 @@
 # into a cache outside the tree and reuses it when it is there.
 #
 #     tools/qt-windows.sh            prints the install prefix on its last line
+#     tools/qt-windows.sh --cached   only prints it, if it is built (else exits 1)
 #
 # Environment: ZORVI_QT_JOBS (default 2), ZORVI_CACHE (default
 # ${XDG_CACHE_HOME:-$HOME/.cache}/zorvi). Adds a deb-src entry to apt's sources
@@ -36,10 +37,11 @@ fail() {
 }
 
 if [ -f "$prefix/lib/cmake/Qt5/Qt5Config.cmake" ] && [ -f "$prefix/.complete" ]; then
-    say "reusing $prefix"
+    [ "${1:-}" = --cached ] || say "reusing $prefix"
     echo "$prefix"
     exit 0
 fi
+[ "${1:-}" != --cached ] || exit 1
 
 ensure_packages g++-mingw-w64-x86-64-posix make perl python3 xz-utils ||
     fail "cannot install the build tools"
