@@ -24,6 +24,13 @@ for _ in $(seq 200); do other=$(xdotool search --name '^Event Tester$') && break
 xdotool windowactivate --sync "$other"
 sleep 1
 echo "X's active window after a second of the probe's raises: $(xdotool getactivewindow getwindowname)"
+# Where the two overlap: black if the probe is on top again, white if the other window still is.
+# In openbox's layer of windows above the others both are, the probe by Wine's doing.
+wmctrl -i -r "$other" -b add,above
+xdotool windowraise "$other"
+sleep 1
+echo "a second after the other window was raised, the pixel both cover is $(import -window root \
+    -crop 1x1+120+200 -depth 8 rgb:- | od -An -tx1 | tr -d ' ')"
 xrandr --newmode 1366x768 85.25 1366 1440 1576 1784 768 771 781 798 -hsync +vsync
 xrandr --addmode screen 1366x768
 xrandr -s 1366x768
