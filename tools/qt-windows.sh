@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Qt 5 for 64-bit Windows from Debian's own source of the Qt it ships,
 # with mingw-w64: only what the picker and its tests link (Core, Gui, Widgets,
-# Test, qtmain, the windows platform plugin and the host tools). Installs it
+# Test, qtmain, the windows and offscreen platform plugins and the host tools). Installs it
 # into a cache outside the tree and reuses it when it is there.
 #
 #     tools/qt-windows.sh            prints the install prefix on its last line
@@ -113,7 +113,7 @@ run_make() { # what, make arguments...
 run_make "building Core, Gui, Widgets, Test and qtmain" -C src -j "$jobs" \
     sub-widgets sub-testlib sub-winmain sub-platformsupport
 # windows: the picker's platform; offscreen: the widget tests'.
-plugins=(platforms/windows platforms/offscreen styles/windowsvistastyle)
+plugins=(platforms/windows platforms/offscreen)
 for plugin in "${plugins[@]}"; do
     run_make "building the $plugin plugin" -C "src/plugins/$plugin" -j "$jobs"
 done
