@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds Qt 5 for 64-bit Windows from Debian's own source of the Qt it ships,
 # with mingw-w64: only what the picker and its tests link (Core, Gui, Widgets,
-# Test, qtmain, the windows and offscreen platform plugins and the host tools). Installs it
-# into a cache outside the tree and reuses it when it is there.
+# Test, qtmain, the windows and offscreen platform plugins and the host tools).
+# Installs it into a cache outside the tree and reuses it when it is there.
 #
 #     tools/qt-windows.sh            prints the install prefix on its last line
 #     tools/qt-windows.sh --cached   only prints it, if it is built (else exits 1)
