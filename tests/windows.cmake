@@ -1,7 +1,13 @@
-# The Windows picker under Wine: the end-to-end run on the unzipped package
-# in a Wine prefix of its own. The widget tests are built (they link against
-# Qt for Windows) but not run: under Wine they need its X driver even
-# offscreen, and tst_scrm hangs there.
+# The Windows picker under Wine: the arithmetic's tests, and the end-to-end
+# run on the unzipped package in a Wine prefix of its own. tst_scrm is built
+# but not run: under Wine it hangs before its first test.
+
+# Wine looks for a program's DLLs beside it first.
+add_custom_target(zorvi_test_dlls ALL
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:Qt5::Core> $<TARGET_FILE:Qt5::Gui>
+        $<TARGET_FILE:Qt5::Widgets> $<TARGET_FILE:Qt5::Test> ${ZORVI_WINDOWS_RUNTIME_DLLS}
+        ${CMAKE_CURRENT_BINARY_DIR}
+    VERBATIM)
 
 # The end-to-end run needs an X server: Wine's, on a Linux machine.
 if(NOT CMAKE_CROSSCOMPILING)
