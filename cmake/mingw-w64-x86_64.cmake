@@ -1,6 +1,8 @@
 # Cross-build for 64-bit Windows with mingw-w64 (Debian: g++-mingw-w64-x86-64-posix).
 #     cmake -S . -B /tmp/wbuild -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-# ctest then runs the test executables through Wine.
+#         [-DQt5_DIR=QT_PREFIX/lib/cmake/Qt5]       (tools/qt-windows.sh builds one)
+# ctest then runs the test executables through Wine. Without Qt5_DIR only the
+# Qt-free store and guard are built.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -21,6 +23,12 @@ set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/env;WINEDEBUG=-all;/usr/bin/wine)
 # Libraries and headers from the target's sysroot only; programs from the
 # build machine.
 set(CMAKE_FIND_ROOT_PATH /usr/${ZORVI_MINGW_PREFIX})
+# Qt's package finds its modules below its own prefix, which must count as
+# part of the target's sysroot.
+if(Qt5_DIR)
+    get_filename_component(ZORVI_QT_PREFIX "${Qt5_DIR}/../../.." ABSOLUTE)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${ZORVI_QT_PREFIX})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -2,7 +2,10 @@
 # Installs what is missing, builds with warnings as errors, and runs every
 # test: the store, the guard, the arithmetic, the widgets, the real picker
 # under private X servers, and the Windows code under Wine; then runs the
-# benchmarks once, briefly.
+# benchmarks once, briefly. The Windows picker runs when Qt for Windows is in
+# the cache; with --windows it is built first when it is not (about 30 min).
+#
+#     tools/test.sh [--windows]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -10,6 +13,9 @@ ensure_packages "${build_packages[@]}" \
     xvfb xauth openbox picom xdotool x11-utils x11-xserver-utils xserver-xephyr imagemagick wmctrl \
     ffmpeg maim \
     g++-mingw-w64-x86-64-posix wine64 wine libbenchmark-dev libx11-dev
+if [ "${1:-}" = --windows ]; then
+    "$source_dir/tools/qt-windows.sh" >/dev/null
+fi
 build "$source_dir/build-tests" -DZORVI_WERROR=ON
 
 status=0

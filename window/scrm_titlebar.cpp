@@ -36,6 +36,9 @@ void SCRM::buildUi()
     titleLabel = new QLabel(QStringLiteral("Zorvi-V1.0"));
     titleLabel->setStyleSheet(QStringLiteral(
         "background:transparent;font-size:16px;font-family: 'Microsoft YaHei UI';border-width:0px"));
+    // The buttons give the bar its 20 pixels, whatever font the title gets:
+    // a taller substitute would move the frame off the published region.
+    titleLabel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
 
     const QString buttonStyle =
         QStringLiteral("QPushButton{border-style:none;background:transparent;border-width:0px;}");

@@ -1,13 +1,35 @@
 # Sourced by the shell tests that drive the real picker: a private key and
-# runtime folder, the picker's colours, and the hand that drags it.
+# runtime folder (for .exe programs, a fresh Wine prefix with its registry),
+# the picker's colours, and the hand that drags it.
 #
 #     source tests/e2e/desktop.sh ZORVI ZORVI_SETTINGS   (then $@ holds the rest)
 source "$(dirname "${BASH_SOURCE[0]}")/../common/check.sh"
-zorvi=$1 zs=$2
+zorvi=("$1") zs=("$2")
 shift 2
 export XDG_RUNTIME_DIR=$tmp XDG_CONFIG_HOME=$tmp/config
 unset QT_QPA_PLATFORM
 key=$XDG_CONFIG_HOME/screen-capture-rvk
+# The platform's store: clear_store, store NAME VALUE, and stored NAME.
+wine=0
+if [[ ${zorvi[0]} == *.exe ]]; then
+    wine=1
+    export WINEPREFIX=$tmp/wine WINEDEBUG=-all WINEDLLOVERRIDES='winedbg.exe=d;mscoree=d;mshtml=d'
+    unset WINEPATH
+    zorvi=(wine "${zorvi[0]}") zs=(wine "${zs[0]}")
+    mkdir -p "$WINEPREFIX"
+    wineserver -p
+    wineboot --init 2>/dev/null
+    # Registry writes are lost unless the server ends on its own.
+    trap 'kill $(jobs -p) 2>/dev/null; wineserver -k; wineserver -w; wait; rm -rf "$tmp"' EXIT
+    regkey='HKCU\SOFTWARE\screen-capture-rvk'
+    clear_store() { wine reg delete "$regkey" /f >/dev/null 2>&1 || true; }
+    store() { wine reg add "$regkey" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null; }
+    stored() { "${zs[@]}" get "$1" | tr -d '\r'; }
+else
+    clear_store() { rm -rf "$XDG_CONFIG_HOME"; mkdir -p "$key"; }
+    store() { echo "$2" >"$key/$1"; }
+    stored() { echo $(("$(<"$key/$1")")); }
+fi
 title=48a4f6 frame=d42b10 root=336699
 # runs IMAGE WxH+X+Y: the colours along a line of an image file, or of the
 # screen as a person sees it (root), as runs of COUNT:RRGGBB.
@@ -21,15 +43,14 @@ runs() {
 is() { [ "$(runs root "1x1+$1+$2")" = "1:$3 " ]; }
 geometry() { xwininfo -id "$window" | awk '/Absolute upper-left [XY]|Width|Height/ { printf "%s ", $NF }'; }
 at() { [ "$(geometry)" = "$* " ]; }
-region() { "$zs" region "$@"; }
+region() { "${zs[@]}" region "$@" | tr -d '\r'; }
 ended() { [ ! -e "/proc/$picker" ] || [ "$(cut -d ' ' -f 3 "/proc/$picker/stat")" = Z ]; }
 up() { window=$(xdotool search --onlyvisible --pid "$picker") && [[ $(geometry) == "100 100 "* ]]; }
 # start NAME=VALUE...: a picker on a fresh key holding these values, up at (100, 100).
 start() {
-    rm -rf "$XDG_CONFIG_HOME"
-    mkdir -p "$key"
-    for value in "$@"; do echo "${value#*=}" >"$key/${value%=*}"; done
-    "$zorvi" &
+    clear_store
+    for value in "$@"; do store "${value%=*}" "${value#*=}"; done
+    "${zorvi[@]}" &
     picker=$!
     within 10 up || fail "no window at (100, 100)"
 }

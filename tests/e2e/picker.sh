@@ -2,7 +2,8 @@
 # The real picker on a real X server, driven by xdotool and read back as the
 # outside program and a person would: through zorvi-settings and the pixels on
 # the screen. Runs inside xsession.sh; prints a line for each expectation that
-# fails and exits 1 if any did.
+# fails and exits 1 if any did. Given .exe programs, it runs them under Wine in
+# a fresh prefix of its own, from the folder they are in: nothing else is there.
 #
 #     tools/xsession.sh [OPTION] tests/e2e/picker.sh ZORVI ZORVI_SETTINGS CHECK...
 source "$(dirname "$0")/desktop.sh"
@@ -19,7 +20,7 @@ d = ctypes.c_void_p(x.XOpenDisplay(None)); x.XLowerWindow(d, ctypes.c_ulong($1))
 
 check_frame_and_interior() {
     start show_capture=1 capture_border=4
-    same "$(geometry)$(("$(<"$key/screen_scale")"))" "100 100 600 359 100"
+    same "$(geometry)$(stored screen_scale)" "100 100 600 359 100"
     within 10 is 690 105 $title || fail "no title bar"
     # A compositor paints the desktop in a colour of its own; once it shows
     # the picker, it shows that too.
@@ -34,7 +35,7 @@ check_frame_and_interior() {
     within 10 is 300 300 ffffff || fail "the window below is not seen"
     xdotool mousemove 300 300 click 1 mousemove 101 300 click 1 sleep 0.3
     same "$(grep -c ButtonPress "$tmp/xev")" 1
-    "$zorvi" 2>/dev/null
+    "${zorvi[@]}" 2>/dev/null
     same "$? $(ended || echo running)" "1 running" # a second start
     kill "$picker"
     start show_capture=0 # the title bar fills the window
@@ -78,15 +79,23 @@ check_keep_on_top() {
     fi
     # The frame's left edge crosses the other window: whose pixel is on top
     # after that window is raised, or the picker lowered?
+    # Wine restacks its X windows only when its own order changes, and to it
+    # the picker is on top already; tools/wine-probe.sh shows it.
+    [ $wine = 0 ] || echo "SKIP keep_on_top's raises: Wine does not raise a topmost window above another program's X window"
     for round in 1 2 3 4 5 6; do
         if [ $((round % 2)) = 1 ]; then xdotool windowraise "$other"; else lower "$window"; fi
         sleep 0.1
-        within 10 is 100 250 $frame || fail "not on top again in round $round"
+        [ $wine = 1 ] || within 10 is 100 250 $frame || fail "not on top again in round $round"
     done
     [ "$managed" = 0 ] || same "$(xdotool getactivewindow)" "$other"
 }
 
 check_display_change() {
+    if [ $wine = 1 ]; then
+        # Windows sends it to every top-level window; tools/wine-probe.sh shows the difference.
+        echo "SKIP display_change: Wine sends no WM_DISPLAYCHANGE when the X screen changes size"
+        return
+    fi
     start
     xrandr --newmode 1366x768 85.25 1366 1440 1576 1784 768 771 781 798 -hsync +vsync
     xrandr --addmode screen 1366x768
