@@ -1,6 +1,6 @@
 # The Windows picker under Wine: the arithmetic's tests, and the end-to-end
-# run on the unzipped package in a Wine prefix of its own. tst_scrm is built
-# but not run: under Wine it hangs before its first test.
+# run on the unzipped package in a Wine prefix of its own. The widget test
+# stays on Linux: under Wine it hangs before its first test.
 
 # Wine looks for a program's DLLs beside it first.
 add_custom_target(zorvi_test_dlls ALL
