@@ -24,16 +24,6 @@ int runRegion(const RegionOptions &options);
 
 int runWatch(bool json);
 
-struct RecordOptions
-{
-    int fps = 30;
-    std::optional<std::string> folder; // else the user's videos folder
-    bool json = false;
-    bool onWayland = false; // record although a Wayland session shows most windows black
-};
-// Linux on X11 only; elsewhere it says so (exit status 2).
-int runRecord(const RecordOptions &options);
-
 // Says there is no key and to run init; returns 1.
 int missingKey();
 

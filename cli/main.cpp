@@ -6,6 +6,7 @@
 // CLI11 parses; every check on an argument happens here, before anything
 // looks at the key, so that misuse is always exit status 2.
 #include "commands.h"
+#include "record.h"
 #include "region.h"
 #include "values.h"
 

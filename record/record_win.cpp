@@ -1,5 +1,6 @@
 // Recording grabs the X server's screen: nothing of it exists on Windows.
 #include "commands.h"
+#include "record.h"
 
 #include <cstdio>
 

@@ -5,10 +5,11 @@
 #include "encoder.h"
 #include "frame.h"
 #include "key.h"
+#include "record.h"
 #include "recording.h"
-#include "screengrab.h"
 #include "settings.h"
 #include "stopsignal.h"
+#include "x11grabber.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -280,7 +281,7 @@ int runRecord(const RecordOptions &options)
         return failure("a Wayland session: an X grab sees only the X11 windows and records the "
                        "rest black (--on-wayland records anyway)");
     std::string error;
-    Grabber grabber;
+    X11Grabber grabber;
     if (!grabber.open(&error))
         return failure(error);
     const std::string folder = options.folder ? *options.folder : videosFolder();

@@ -1,5 +1,5 @@
 #include "recording.h"
-#include "screengrab.h"
+#include "x11grabber.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -8,14 +8,14 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-Grabber::~Grabber()
+X11Grabber::~X11Grabber()
 {
     detach();
     if (connection)
         xcb_disconnect(connection);
 }
 
-bool Grabber::open(std::string *error)
+bool X11Grabber::open(std::string *error)
 {
     const char *variable = std::getenv("DISPLAY");
     const std::string display = variable ? variable : "";
@@ -52,7 +52,7 @@ bool Grabber::open(std::string *error)
     return true;
 }
 
-void Grabber::prepare(int32_t width, int32_t height)
+void X11Grabber::prepare(int32_t width, int32_t height)
 {
     std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
         xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root), nullptr),
@@ -73,7 +73,7 @@ void Grabber::prepare(int32_t width, int32_t height)
         detach();
 }
 
-const uint8_t *Grabber::grab(int32_t x, int32_t y)
+const uint8_t *X11Grabber::grab(int32_t x, int32_t y)
 {
     turn ^= 1;
     std::vector<uint8_t> &frame = buffers[turn].frame;
@@ -127,7 +127,7 @@ const uint8_t *Grabber::grab(int32_t x, int32_t y)
     return frame.data();
 }
 
-bool Grabber::attach(Buffer *buffer)
+bool X11Grabber::attach(Buffer *buffer)
 {
     const int id = shmget(IPC_PRIVATE, buffer->frame.size(), IPC_CREAT | 0600);
     if (id < 0)
@@ -151,7 +151,7 @@ bool Grabber::attach(Buffer *buffer)
     return true;
 }
 
-void Grabber::detach()
+void X11Grabber::detach()
 {
     bool detached = false;
     for (Buffer &buffer : buffers) {

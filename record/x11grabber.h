@@ -1,0 +1,53 @@
+// Frames of a screen area from the X server, for record.
+#ifndef X11GRABBER_H
+#define X11GRABBER_H
+
+#include "grabber.h"
+
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The root window's pixels, through a shared-memory segment when the server
+// offers one (the image lands in our memory with no copy through the socket),
+// else through plain GetImage.
+class X11Grabber : public Grabber
+{
+public:
+    X11Grabber() = default;
+    ~X11Grabber() override;
+
+    bool open(std::string *error) override;
+    void prepare(int32_t width, int32_t height) override;
+    std::size_t frameBytes() const override { return buffers[0].frame.size(); }
+    bool broken() const override { return xcb_connection_has_error(connection) != 0; }
+    const uint8_t *grab(int32_t x, int32_t y) override;
+
+private:
+    struct Buffer
+    {
+        xcb_shm_seg_t segment = 0;
+        uint8_t *shared = nullptr; // the segment, when the server shares one
+        std::vector<uint8_t> frame;
+    };
+
+    bool attach(Buffer *buffer);
+
+    void detach();
+
+    xcb_connection_t *connection = nullptr;
+    xcb_window_t root = 0;
+    int32_t screenWidth = 0;
+    int32_t screenHeight = 0;
+    bool shm = false;
+    int32_t areaWidth = 0;
+    int32_t areaHeight = 0;
+    Buffer buffers[2];
+    int turn = 0;
+};
+
+#endif // X11GRABBER_H
