@@ -5,9 +5,12 @@
 #include "encoder.h"
 #include "frame.h"
 #include "key.h"
+#include "notifier.h"
 #include "record.h"
 #include "recording.h"
 #include "settings.h"
+#include "singleinstance.h"
+#include "sound.h"
 #include "stopsignal.h"
 #include "x11grabber.h"
 
@@ -21,8 +24,10 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -113,33 +118,89 @@ bool captureOn()
     return openCam == 1;
 }
 
+// The key folder's changes, so that an idle recorder sleeps until the flag
+// may have changed instead of reading it at every tick.
+class KeyWatch
+{
+public:
+    KeyWatch() : events(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) { }
+
+    int descriptor() const { return events.get(); }
+    // False while the key cannot be watched (gone, or no inotify): the
+    // caller then looks again a second later.
+    bool watching()
+    {
+        if (!watched && events.get() >= 0)
+            watched
+                = inotify_add_watch(events.get(), keyLocation().c_str(),
+                                    IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE
+                                        | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR)
+                >= 0;
+        return watched;
+    }
+    void drain()
+    {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t length;
+        while ((length = read(events.get(), buffer, sizeof buffer)) > 0) {
+            for (ssize_t offset = 0; offset < length;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer + offset);
+                offset += ssize_t(sizeof(inotify_event) + event->len);
+                if (event->mask & (IN_IGNORED | IN_MOVE_SELF)) {
+                    if (event->mask & IN_MOVE_SELF)
+                        inotify_rm_watch(events.get(), event->wd);
+                    watched = false;
+                }
+            }
+        }
+    }
+
+private:
+    Descriptor events;
+    bool watched = false;
+};
+
 class Recorder
 {
 public:
-    Recorder(const RecordOptions &options, const std::string &folder, Grabber *grabber)
-        : options(options), folder(folder), grabber(grabber)
+    Recorder(const RecordOptions &options, Sound sound, const std::string &folder, Grabber *grabber,
+             Notifier *notifier)
+        : options(options)
+        , sound(sound)
+        , folder(folder)
+        , grabber(grabber)
+        , notifier(notifier)
+        , period(1000000000 / options.fps)
     { }
     ~Recorder() { end(); }
 
-    // One tick of the clock; `late` ticks were missed since the last one.
-    // True when a take began: its clock starts once ffmpeg has taken the
-    // first frame, its start-up being no frame missed.
-    bool tick(int64_t now, long late)
+    // Called at each tick asked for and whenever the key changed. Returns
+    // when the next tick is due (the monotonic clock), or -1 when nothing
+    // is to happen until the key changes: capture is off, or waits.
+    int64_t step(int64_t now)
     {
         if (!captureOn()) {
             end();
             waitForOff = false;
             settle = false;
-            return false;
+            return -1;
         }
         if (waitForOff)
-            return false;
+            return -1;
         Region area;
         const bool has = currentArea(&area);
+        if (take && now < next)
+            return next; // the key changed between two ticks
         if (take && has && area.width == take->area.width && area.height == take->area.height) {
+            // A tick missed is a frame repeated: the take stays as long as
+            // capture was on, however late we are.
+            const long late = long((now - next) / period);
+            next += (late + 1) * period;
             take->dropped += late;
+            if (!repeat(late))
+                return -1;
             record(area);
-            return false;
+            return take ? next : -1;
         }
         if (take) {
             // A new size is a new file, once the user has let go of the corner.
@@ -152,7 +213,7 @@ public:
                 std::fprintf(stderr, "%s: waiting: no region with an inside to record\n", program);
             waiting = true;
             stillSince = now;
-            return false;
+            return -1;
         }
         waiting = false;
         if (settle) {
@@ -160,10 +221,10 @@ public:
                 stillSince = now;
             lastSize = area;
             if (now - stillSince < 500000000)
-                return false;
+                return now + period;
         }
         begin(area);
-        return true;
+        return take ? next : -1;
     }
 
     void end()
@@ -172,15 +233,16 @@ public:
             return;
         const std::string problem = finishTake(&*take);
         if (problem.empty()) {
-            char seconds[32];
-            std::snprintf(seconds, sizeof seconds, "%.1f", double(take->frames) / options.fps);
+            const double seconds = double(take->frames) / options.fps;
+            char length[32];
+            std::snprintf(length, sizeof length, "%.1f", seconds);
             print(options.json ? "{\"event\":\"saved\",\"file\":" + jsonString(take->file)
-                          + ",\"seconds\":" + seconds
-                          + ",\"frames\":" + std::to_string(take->frames)
+                          + ",\"seconds\":" + length + ",\"frames\":" + std::to_string(take->frames)
                           + ",\"dropped\":" + std::to_string(take->dropped) + "}"
-                               : "saved " + take->file + ": " + seconds + " s, "
+                               : "saved " + take->file + ": " + length + " s, "
                           + std::to_string(take->frames) + " frames, "
                           + std::to_string(take->dropped) + " dropped");
+            notifier->saved(take->file, seconds);
         } else {
             fail(problem);
         }
@@ -191,20 +253,32 @@ private:
     void begin(const Region &area)
     {
         settle = false;
-        take.emplace();
-        std::string error;
-        if (!startTake(area, folder, options.fps, &*take, &error)) {
-            take.reset();
-            std::fprintf(stderr, "%s: cannot start a take: %s\n", program, error.c_str());
-            waitForOff = true;
-            return;
-        }
         grabber->prepare(area.width, area.height);
-        // Told once ffmpeg has taken the first frame: it is running then, and
-        // ready to finish the file whatever happens to record.
-        record(area);
+        black.assign(grabber->frameBytes(), 0);
+        // The take's clock starts with its first picture; the sound's is
+        // set to it.
+        last = grabber->grab(area.x, area.y);
+        const int64_t first = nowNs();
+        timespec wall;
+        clock_gettime(CLOCK_REALTIME, &wall);
+        const bool withSound = sound != Sound::None && soundServer();
+        if (!last)
+            last = black.data();
+        if (!startWith(area, withSound ? sound : Sound::None, wall.tv_sec + wall.tv_nsec / 1e9)
+            && withSound) {
+            std::fprintf(stderr,
+                         "%s: the sound server's sources could not be opened: this take "
+                         "is video only\n",
+                         program);
+            startWith(area, Sound::None, 0);
+        }
         if (!take)
             return;
+        // The ticks that pass while ffmpeg starts show the first picture: it
+        // has started once it asks for the second, its encoder ready.
+        if (!repeat(1) || !repeat(long((nowNs() - first) / period) + 1 - take->frames))
+            return;
+        next = first + take->frames * period;
         const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
         print(options.json ? "{\"event\":\"recording\",\"file\":" + jsonString(take->file)
                       + ",\"width\":" + std::to_string(area.width) + ",\"height\":"
@@ -214,23 +288,81 @@ private:
                       + std::to_string(area.x) + "," + std::to_string(area.y));
     }
 
+    // Starts ffmpeg and hands it the first picture: told once ffmpeg has
+    // taken it, since then it runs and will finish the file whatever happens
+    // to us. False, without a take, when ffmpeg is gone by then; a failure
+    // with sound leaves nothing behind for a try without it.
+    bool startWith(const Region &area, Sound with, double start)
+    {
+        take.emplace();
+        std::string error;
+        const SoundArguments arguments = soundArguments(with, start);
+        if (!startTake(area, folder, options.fps, arguments.inputs, arguments.output, &*take,
+                       &error)) {
+            take.reset();
+            std::fprintf(stderr, "%s: cannot start a take: %s\n", program, error.c_str());
+            waitForOff = true;
+            return true; // nothing to try again
+        }
+        if (sendFrame(*take, last, grabber->frameBytes())) {
+            ++take->frames;
+            return true;
+        }
+        const std::string why = std::strerror(errno);
+        const std::string problem = finishTake(&*take);
+        if (with != Sound::None) {
+            unlink(take->file.c_str());
+            take.reset();
+            return false;
+        }
+        fail(problem.empty() ? "ffmpeg stopped reading (" + why + ")" : problem);
+        take.reset();
+        return true;
+    }
+
+    // Told once when the sound server comes or goes.
+    bool soundServer()
+    {
+        std::string where;
+        const bool answers = soundServerAnswers(&where);
+        if (!answers && !toldNoSound)
+            std::fprintf(stderr, "%s: no sound server at %s: takes are video only\n", program,
+                         where.c_str());
+        toldNoSound = !answers;
+        return answers;
+    }
+
     void record(const Region &area)
     {
         const uint8_t *pixels = grabber->grab(area.x, area.y);
         if (!pixels) {
+            // Black: the picture before may have gone with the source's buffers.
             ++take->dropped;
+            pixels = black.data();
+        }
+        last = pixels;
+        send();
+    }
+
+    bool repeat(long count)
+    {
+        for (long i = 0; i < count && take; ++i)
+            send();
+        return bool(take);
+    }
+
+    void send()
+    {
+        if (sendFrame(*take, last, grabber->frameBytes())) {
+            ++take->frames;
             return;
         }
-        if (!sendFrame(*take, pixels, grabber->frameBytes())) {
-            // EPIPE mostly: ffmpeg is gone (a full disk, a crash); its own
-            // message is on stderr already.
-            const std::string why = std::strerror(errno);
-            const std::string problem = finishTake(&*take);
-            fail(problem.empty() ? "ffmpeg stopped reading (" + why + ")" : problem);
-            take.reset();
-            return;
-        }
-        ++take->frames;
+        // EPIPE mostly: ffmpeg is gone (a full disk, a crash); its own
+        // message is on stderr already.
+        const std::string why = std::strerror(errno);
+        const std::string problem = finishTake(&*take);
+        fail(problem.empty() ? "ffmpeg stopped reading (" + why + ")" : problem);
+        take.reset();
     }
 
     void fail(const std::string &problem)
@@ -248,6 +380,7 @@ private:
         if (options.json)
             print("{\"event\":\"failed\",\"file\":" + jsonString(take->file) + ",\"reason\":"
                   + jsonString(problem) + ",\"frames\":" + std::to_string(take->frames) + "}");
+        notifier->failed(take->file, problem);
     }
 
     void print(const std::string &line)
@@ -257,12 +390,19 @@ private:
     }
 
     const RecordOptions &options;
+    const Sound sound;
     const std::string folder;
     Grabber *grabber;
+    Notifier *notifier;
+    const int64_t period;
     std::optional<Take> take;
+    int64_t next = 0; // the take's next tick
+    const uint8_t *last = nullptr; // the picture handed over last
+    std::vector<uint8_t> black; // for a first picture the source refused
     bool waitForOff = false; // after a failed take, until capture is switched off
     bool settle = false; // after a size change, until the size is still
     bool waiting = false; // told that the region has no inside
+    bool toldNoSound = false;
     Region lastSize;
     int64_t stillSince = 0;
 };
@@ -273,6 +413,12 @@ int runRecord(const RecordOptions &options)
 {
     if (!keyExists())
         return missingKey();
+    Sound sound = Sound::Desktop;
+    if (!parseSound(options.sound, &sound))
+        return failure("--audio takes desktop, mic, both or none");
+    if (!claimSessionMarker("zorvi-record"))
+        return failure("another zorvi-settings record runs in this session (the picker starts "
+                       "one beside itself): it records the capture button's takes already");
     if (!onPath("ffmpeg"))
         return failure("no ffmpeg on the PATH: record encodes with it (apt install ffmpeg)");
     if (!options.onWayland
@@ -281,7 +427,7 @@ int runRecord(const RecordOptions &options)
         return failure("a Wayland session: an X grab sees only the X11 windows and records the "
                        "rest black (--on-wayland records anyway)");
     std::string error;
-    X11Grabber grabber;
+    X11Grabber grabber(options.pointer);
     if (!grabber.open(&error))
         return failure(error);
     const std::string folder = options.folder ? *options.folder : videosFolder();
@@ -296,27 +442,35 @@ int runRecord(const RecordOptions &options)
     if (stop.get() < 0)
         return failure(std::string("cannot catch the stop signals: ") + std::strerror(errno));
 
-    Recorder recorder(options, folder, &grabber);
-    const int64_t period = 1000000000 / options.fps;
-    int64_t next = nowNs();
+    KeyWatch key;
+    Notifier notifier;
+    Recorder recorder(options, sound, folder, &grabber, &notifier);
+    int64_t next = recorder.step(nowNs());
     for (;;) {
-        const int64_t wait = std::max<int64_t>(next - nowNs(), 0);
+        // Idle, only a change of the key wakes us (or a second, while the
+        // key cannot be watched).
+        int64_t wait = key.watching() ? -1 : 1000000000;
+        if (next >= 0)
+            wait = std::max<int64_t>(next - nowNs(), 0);
         const timespec timeout = { time_t(wait / 1000000000), long(wait % 1000000000) };
-        pollfd fds[1] = { { stop.get(), POLLIN, 0 } };
-        if (ppoll(fds, 1, &timeout, nullptr) < 0 && errno != EINTR)
+        pollfd fds[3] = { { stop.get(), POLLIN, 0 },
+                          { key.descriptor(), POLLIN, 0 },
+                          { notifier.descriptor(), notifier.events(), 0 } };
+        if (ppoll(fds, 3, wait >= 0 ? &timeout : nullptr, nullptr) < 0 && errno != EINTR)
             return failure(std::string("poll: ") + std::strerror(errno));
         if (fds[0].revents) {
             recorder.end();
             return 0;
         }
+        if (fds[2].revents)
+            notifier.process();
+        const bool changed = fds[1].revents != 0;
+        if (changed)
+            key.drain();
         const int64_t now = nowNs();
-        if (now < next)
+        if (!changed && next >= 0 && now < next)
             continue;
-        // A tick missed is a frame missed: the clock does not wait for us.
-        const long late = long((now - next) / period);
-        next += (late + 1) * period;
-        if (recorder.tick(now, late))
-            next = nowNs() + period;
+        next = recorder.step(now);
         if (grabber.broken()) {
             recorder.end();
             return failure("the X display went away");
