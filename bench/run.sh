@@ -57,6 +57,7 @@ if [ "$inside_x" = 1 ]; then
     trap 'rm -rf "$home"' EXIT
     mkdir -m 700 "$home/runtime"
     export HOME=$home XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home/runtime
+    export ZORVI_NO_RECORD=1 # the picker alone, as the baselines are
     mkdir -p "$XDG_CONFIG_HOME"
     "$build_dir/cli/zorvi-settings" init >/dev/null || exit 1
     # The frame shown, as while the user picks a region.
@@ -111,11 +112,11 @@ run store "$bin/bench_store" --benchmark_format=csv "${store_flags[@]}"
 QT_QPA_PLATFORM=offscreen run latency "$bin/bench_latency" "${latency_args[@]}"
 # Without a window manager a move's requests go straight to the X server,
 # and the round trip that ends each round covers all of their work.
-QT_QPA_PLATFORM=xcb run drag "$root/tools/xsession.sh" --no-wm --size 3840x2160 \
+QT_QPA_PLATFORM=xcb run drag "$root/tools/xsession.sh" --limit 1200 --no-wm --size 3840x2160 \
     "$bin/bench_drag" "${drag_args[@]}" "${widths[@]}"
-QT_QPA_PLATFORM=xcb run x "$root/tools/xsession.sh" "$here/run.sh" --inside-x \
+QT_QPA_PLATFORM=xcb run x "$root/tools/xsession.sh" --limit 1200 "$here/run.sh" --inside-x \
     --build-dir "$build_dir" $([ "$quick" = 1 ] && echo --quick)
-run record "$root/tools/xsession.sh" "$here/bench_record.sh" "$build_dir/cli/zorvi-settings" \
+run record "$root/tools/xsession.sh" --limit 1200 "$here/bench_record.sh" "$build_dir/cli/zorvi-settings" \
     "$record_seconds"
 
 # Microseconds of one benchmark: the median of the repetitions, or the one run.

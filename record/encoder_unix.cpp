@@ -65,6 +65,9 @@ bool startTake(const Region &area, const std::string &folder, int fps,
     take->area = area;
     const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
     const std::string rate = std::to_string(fps);
+    // A key frame every two seconds: a file cut short (a full disk, a kill)
+    // plays up to two seconds before its end, and a player seeks in it.
+    const std::string keys = std::to_string(2 * fps);
     // -xerror: without it a full disk still ends in exit status 0.
     // clang-format off
     std::vector<const char *> arguments = {
@@ -77,7 +80,7 @@ bool startTake(const Region &area, const std::string &folder, int fps,
     for (const std::string &argument : after)
         arguments.push_back(argument.c_str());
     arguments.insert(arguments.end(), {
-        "-c:v", "libx264", "-preset", "veryfast", "-crf", "23", "-pix_fmt", "yuv420p",
+        "-c:v", "libx264", "-preset", "veryfast", "-crf", "23", "-g", keys.c_str(), "-pix_fmt", "yuv420p",
         "-f", "matroska", "-y", take->file.c_str(), nullptr });
     // clang-format on
     int fds[2];
