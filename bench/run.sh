@@ -255,6 +255,17 @@ if [ -s "$out/record" ]; then
             "$x, ffmpeg -f x11grab of a fixed region, same encoder" "$(calc "$f / $x" 2)×" \
             "none dropped: $(verdict "$d == 0")"
     done
+    w=$(field record wakeups_per_s "record off")
+    b=$(field record watch_wakeups_per_s "record off")
+    row "record while capture is off: wakeups a second" "$w" \
+        "$b, zorvi-settings watch (inotify on the same key)" "$(calc "$w / $b" 2)×" \
+        "≤ 1/s: $(verdict "$w <= 1")"
+    t=$(field record take_s "record hog")
+    c=$(field record wall_s "record hog")
+    d=$(field record dropped "record hog")
+    row "a take under a CPU hog on both cores: its length, $d ticks repeated" "$t s" \
+        "$c s, capture on by the wall clock" "$(calc "$t - $c" 3) s" \
+        "within a frame (±0.033 s): $(verdict "($t - $c) ^ 2 <= 0.0333 ^ 2")"
     r=$(field record cpu_pct "record idle")
     g=$(field record cpu_pct "x11grab grab-only")
     row "grab and pipe: CPU of record alone, % of one core" "$r %" \

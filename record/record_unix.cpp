@@ -118,6 +118,22 @@ bool captureOn()
     return openCam == 1;
 }
 
+// When a value was last written, on the monotonic clock: a recorder held up
+// by a slow encoder notices the flag late, but the take ends when the user
+// clicked. Now, when the value cannot tell.
+int64_t switchedAt(const char *name)
+{
+    struct stat st;
+    timespec wall;
+    const int64_t now = nowNs();
+    if (stat((keyLocation() + '/' + name).c_str(), &st) != 0
+        || clock_gettime(CLOCK_REALTIME, &wall) != 0)
+        return now;
+    const int64_t ago = (int64_t(wall.tv_sec) - st.st_mtim.tv_sec) * 1000000000
+        + (wall.tv_nsec - st.st_mtim.tv_nsec);
+    return ago > 0 ? now - ago : now;
+}
+
 // The key folder's changes, so that an idle recorder sleeps until the flag
 // may have changed instead of reading it at every tick.
 class KeyWatch
@@ -180,7 +196,7 @@ public:
     int64_t step(int64_t now)
     {
         if (!captureOn()) {
-            end();
+            end(switchedAt("open_cam"));
             waitForOff = false;
             settle = false;
             return -1;
@@ -227,10 +243,19 @@ public:
         return take ? next : -1;
     }
 
-    void end()
+    // Ends the take as of `until` (the monotonic clock; now unless given):
+    // the ticks up to then that it is behind by, a slow encoder's, repeat the
+    // last picture, so that it lasts as long as capture was on.
+    void end(int64_t until = -1)
     {
         if (!take)
             return;
+        const long owed = long(((until < 0 ? nowNs() : until) - first) / period) + 1 - take->frames;
+        if (owed > 0) {
+            take->dropped += owed;
+            if (!repeat(owed))
+                return;
+        }
         const std::string problem = finishTake(&*take);
         if (problem.empty()) {
             const double seconds = double(take->frames) / options.fps;
@@ -258,7 +283,7 @@ private:
         // The take's clock starts with its first picture; the sound's is
         // set to it.
         last = grabber->grab(area.x, area.y);
-        const int64_t first = nowNs();
+        first = nowNs();
         timespec wall;
         clock_gettime(CLOCK_REALTIME, &wall);
         const bool withSound = sound != Sound::None && soundServer();
@@ -396,6 +421,7 @@ private:
     Notifier *notifier;
     const int64_t period;
     std::optional<Take> take;
+    int64_t first = 0; // the take's first tick
     int64_t next = 0; // the take's next tick
     const uint8_t *last = nullptr; // the picture handed over last
     std::vector<uint8_t> black; // for a first picture the source refused
