@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -199,8 +200,11 @@ public:
             end(switchedAt("open_cam"));
             waitForOff = false;
             settle = false;
+            switchedOn = -1;
             return -1;
         }
+        if (switchedOn < 0 && !take)
+            switchedOn = switchedAt("open_cam");
         if (waitForOff)
             return -1;
         Region area;
@@ -229,6 +233,7 @@ public:
                 std::fprintf(stderr, "%s: waiting: no region with an inside to record\n", program);
             waiting = true;
             stillSince = now;
+            switchedOn = std::numeric_limits<int64_t>::max();
             return -1;
         }
         waiting = false;
@@ -283,7 +288,13 @@ private:
         // The take's clock starts with its first picture; the sound's is
         // set to it.
         last = grabber->grab(area.x, area.y);
+        // A take the click began starts at the click, however late we woke.
         first = nowNs();
+        // Within a second: a flag found on at start, or switched on while
+        // the region had no inside, starts now.
+        if (switchedOn >= 0)
+            first = std::min(first, std::max(switchedOn, first - 1000000000));
+        switchedOn = std::numeric_limits<int64_t>::max(); // the next take, after a resize: now
         timespec wall;
         clock_gettime(CLOCK_REALTIME, &wall);
         const bool withSound = sound != Sound::None && soundServer();
@@ -421,6 +432,7 @@ private:
     Notifier *notifier;
     const int64_t period;
     std::optional<Take> take;
+    int64_t switchedOn = -1; // when capture was switched on; -1 while off
     int64_t first = 0; // the take's first tick
     int64_t next = 0; // the take's next tick
     const uint8_t *last = nullptr; // the picture handed over last
