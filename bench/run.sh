@@ -256,9 +256,9 @@ if [ -s "$out/record" ]; then
             "none dropped: $(verdict "$d == 0")"
     done
     w=$(field record wakeups_per_s "record off")
-    b=$(field record watch_wakeups_per_s "record off")
+    b=$(field record ticking_wakeups_per_s "record off")
     row "record while capture is off: wakeups a second" "$w" \
-        "$b, zorvi-settings watch (inotify on the same key)" "$(calc "$w / $b" 2)×" \
+        "$b, a loop sleeping 1/30 s (a flag read at every tick)" "$(calc "$w / $b" 2)×" \
         "≤ 1/s: $(verdict "$w <= 1")"
     t=$(field record take_s "record hog")
     c=$(field record wall_s "record hog")

@@ -255,7 +255,9 @@ public:
     {
         if (!take)
             return;
-        const long owed = long(((until < 0 ? nowNs() : until) - first) / period) + 1 - take->frames;
+        // Rounded: the take's length within half a frame of the time.
+        const int64_t length = (until < 0 ? nowNs() : until) - first;
+        const long owed = long((length + period / 2) / period) - take->frames;
         if (owed > 0) {
             take->dropped += owed;
             if (!repeat(owed))
