@@ -102,4 +102,7 @@ start_picker() {
     # No newline ends the list: read says so, having read it.
     within 10 eval 'recorder=; read -r recorder _ <"/proc/$picker/task/$picker/children"; [ -n "$recorder" ]' ||
         fail "no recorder started: $(cat "$tmp/err")"
+    # Ready once it holds the session's recorder lock (an exclusive flock).
+    within 20 awk -v pid="${recorder:-0}" '$2 == "FLOCK" && $4 == "WRITE" && $5 == pid { found = 1 }
+        END { exit !found }' /proc/locks || fail "the recorder took no lock: $(cat "$tmp/err")"
 }

@@ -28,7 +28,7 @@ plays() { [[ $(probe "$1" 2>/dev/null) =~ ^[0-9]+,[0-9]+,[1-9] ]]; }
 
 check="a second recorder"
 start_picker
-"${zs[@]}" record >/dev/null 2>"$tmp/second"
+timeout 10 "${zs[@]}" record >/dev/null 2>"$tmp/second"
 same "$? $(grep -c 'another zorvi-settings record runs' "$tmp/second")" "1 1"
 
 check="a file of the same second is never reused"
