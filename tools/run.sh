@@ -18,5 +18,9 @@ fi
 # The picker only opens its key; creating it is the installer's step.
 "$source_dir/build/cli/zorvi-settings" init >/dev/null
 
+if [ "${ZORVI_NO_RECORD:-}" != 1 ] && [[ " $* " != *" --no-record "* ]]; then
+    echo "zorvi: the capture button records into your videos folder: the picker starts" \
+        "zorvi-settings record beside itself (tools/run.sh --no-record starts the picker alone)" >&2
+fi
 # The picker looks for zorvi-settings beside itself, then on the PATH.
 PATH="$source_dir/build/cli:$PATH" exec "$source_dir/build/app/zorvi" "$@"
