@@ -26,8 +26,13 @@ stop_picker() {
 }
 plays() { [[ $(probe "$1" 2>/dev/null) =~ ^[0-9]+,[0-9]+,[1-9] ]]; }
 
-check="a second recorder"
+check="a second recorder, and the first asleep while capture is off"
 start_picker
+switches() { cat /proc/$recorder/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }'; }
+before=$(switches)
+sleep 3
+woke=$(($(switches) - before))
+((woke <= 3)) || fail "woke $woke times in 3 s with capture off"
 timeout 10 "${zs[@]}" record >/dev/null 2>"$tmp/second"
 same "$? $(grep -c 'another zorvi-settings record runs' "$tmp/second")" "1 1"
 
