@@ -26,6 +26,8 @@ check="the first click records where the frame is"
 start_picker
 click_capture 290 110
 within 20 eval '[ "$(events recording)" = 1 ]' || fail "no take started: $(cat "$tmp/err")"
+switched() { [ "$(stored open_cam)" = "$1" ] && stat -c %.9Y "$key/open_cam"; }
+on=$(switched 1)
 inner=$(even_inner)
 same "$(field recording 1 size)" "${inner/,/x}"
 same "$(field recording 1 place)" "$(region --inner --format %x,%y)"
@@ -35,12 +37,16 @@ sleep 1.5
 click_capture 290 110
 within 30 eval '[ "$(events saved)" = 1 ]' || fail "not saved: $(cat "$tmp/err")"
 file=$(field saved 1 file)
+off=$(switched 0)
 read -r w h <<<"${inner/,/ }"
 shows "$file" last "$w" "$h" $root
 pointer_at "$file" -0.8 $((400 - 102)) $((300 - 122)) || fail "no pointer where it stood"
 # The tone, over the whole picture: the sound is as long as it.
 same "$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$file" | tr '\n' ' ')" "h264 opus "
 lasts "$file" v && picture=$length || fail "no picture"
+# As long as capture was on, from click to click, within a frame or two.
+awk -v p="$picture" -v c="$(awk -v a="${on:-0}" -v b="${off:-0}" 'BEGIN { print b - a }')" \
+    'BEGIN { exit !((p - c) ^ 2 <= 0.067 ^ 2) }' || fail "a picture of $picture s for $on to $off"
 lasts "$file" a && sound=$length || fail "no sound"
 awk -v p="$picture" -v s="$sound" 'BEGIN { exit !(s - p < 0.1 && p - s < 0.1) }' ||
     fail "sound of $sound s against a picture of $picture s"
