@@ -287,8 +287,6 @@ private:
         settle = false;
         grabber->prepare(area.width, area.height);
         black.assign(grabber->frameBytes(), 0);
-        // The take's clock starts with its first picture; the sound's is
-        // set to it.
         last = grabber->grab(area.x, area.y);
         // A take the click began starts at the click, however late we woke.
         first = nowNs();
@@ -297,13 +295,14 @@ private:
         if (switchedOn >= 0)
             first = std::min(first, std::max(switchedOn, first - 1000000000));
         switchedOn = std::numeric_limits<int64_t>::max(); // the next take, after a resize: now
+        // The first frame's instant on the wall clock, which stamps the sound.
         timespec wall;
         clock_gettime(CLOCK_REALTIME, &wall);
+        const double start = wall.tv_sec + wall.tv_nsec / 1e9 - (nowNs() - first) / 1e9;
         const bool withSound = sound != Sound::None && soundServer();
         if (!last)
             last = black.data();
-        if (!startWith(area, withSound ? sound : Sound::None, wall.tv_sec + wall.tv_nsec / 1e9)
-            && withSound) {
+        if (!startWith(area, withSound ? sound : Sound::None, start) && withSound) {
             std::fprintf(stderr,
                          "%s: the sound server's sources could not be opened: this take "
                          "is video only\n",
