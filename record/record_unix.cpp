@@ -312,8 +312,12 @@ private:
         if (!take)
             return;
         // The ticks that pass while ffmpeg starts show the first picture: it
-        // has started once it asks for the second, its encoder ready.
-        if (!repeat(1) || !repeat(long((nowNs() - first) / period) + 1 - take->frames))
+        // has started once it asks for the second, its encoder ready. Up to
+        // the click that ended the take, if a slow start outlasted it.
+        if (!repeat(1))
+            return;
+        const int64_t started = captureOn() ? nowNs() : switchedAt("open_cam");
+        if (!repeat(long((started - first) / period) + 1 - take->frames))
             return;
         next = first + take->frames * period;
         const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
