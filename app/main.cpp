@@ -1,3 +1,4 @@
+#include "recorderlaunch.h"
 #include "scrm.h"
 #include "singleinstance.h"
 
@@ -19,5 +20,6 @@ int main(int argc, char *argv[])
 
     SCRM window;
     window.show();
+    startRecorder(&app);
     return app.exec();
 }

@@ -8,4 +8,8 @@
 
 bool claimSingleInstance();
 
+// The same marker for another program of the session, under its own name
+// (the recorder's "zorvi-record").
+bool claimSessionMarker(const char *name);
+
 #endif // SINGLEINSTANCE_H

@@ -30,12 +30,17 @@ int openLockFile(const std::string &path)
 
 bool claimSingleInstance()
 {
+    return claimSessionMarker("SCRM-TAVRO");
+}
+
+bool claimSessionMarker(const char *name)
+{
     int fd = -1;
     const char *runtimeDir = std::getenv("XDG_RUNTIME_DIR");
     if (runtimeDir && runtimeDir[0] == '/')
-        fd = openLockFile(std::string(runtimeDir) + "/SCRM-TAVRO.lock");
+        fd = openLockFile(std::string(runtimeDir) + '/' + name + ".lock");
     if (fd < 0)
-        fd = openLockFile("/tmp/SCRM-TAVRO-" + std::to_string(geteuid()) + ".lock");
+        fd = openLockFile("/tmp/" + std::string(name) + '-' + std::to_string(geteuid()) + ".lock");
     if (fd < 0)
         return true;
 

@@ -1,11 +1,20 @@
 #include "singleinstance.h"
 
+#include <string>
+
 #include <windows.h>
 
 bool claimSingleInstance()
 {
+    return claimSessionMarker("SCRM-TAVRO");
+}
+
+bool claimSessionMarker(const char *name)
+{
     // No "Global\" prefix: the marker belongs to this session alone.
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"SCRM-TAVRO");
+    const std::string narrow(name);
+    const std::wstring wide(narrow.begin(), narrow.end()); // the names are ASCII
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, wide.c_str());
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         if (mutex)
             CloseHandle(mutex);

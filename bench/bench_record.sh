@@ -2,16 +2,19 @@
 # record against ffmpeg's own X11 grab, on the same fixed 1280 x 720 region at
 # 30 frames a second with the same encoder: frames delivered a second, and
 # CPU as % of one core, each process counted apart (/proc/PID/stat ticks),
-# the X server too. A fourth run moves the region 30 times a second. Prints
-# one line per run. Runs inside tools/xsession.sh:
+# the X server too. A fourth run moves the region 30 times a second. Before
+# them, record's wakeups while capture is off, and a take under a CPU hog on
+# both cores. Prints one line per run. Runs inside tools/xsession.sh:
 #
 #     tools/xsession.sh bench/bench_record.sh ZORVI_SETTINGS SECONDS
 set -u
 zs=$1 seconds=$2
 home=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$home"' EXIT
-export HOME=$home XDG_CONFIG_HOME=$home/config
-unset WAYLAND_DISPLAY XDG_SESSION_TYPE
+export HOME=$home XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+# No sound server and no bus: the picture alone, as x11grab's.
+unset WAYLAND_DISPLAY XDG_SESSION_TYPE DBUS_SESSION_BUS_ADDRESS
 "$zs" init >/dev/null || exit 1
 # A 2-pixel frame around 1280 x 720 at (102, 102).
 for value in start_x=100 start_y=100 capture_width=1284 capture_height=724 capture_border=2; do
@@ -78,6 +81,59 @@ x11grab_run() { # LABEL OUTPUT-OPTIONS...
     echo "$label cpu_pct=$(pct $((g1 - g0)) "$s") xserver_cpu_pct=$(pct $((s1 - s0)) "$s")"
 }
 
+# wakeups PID...: context switches so far of every thread of these processes.
+wakeups() {
+    cat $(printf '/proc/%s/task/*/status ' "$@") 2>/dev/null |
+        awk '/^(non)?voluntary_ctxt_switches:/ { n += $2 } END { print n + 0 }'
+}
+# Capture off: record sleeps until the key changes. The baseline wakes 30
+# times a second, as a recorder that reads the flag at every tick does.
+idle_run() {
+    "$zs" record --dir "$home/videos" >/dev/null &
+    local recorder=$!
+    python3 -c 'import time
+while True: time.sleep(1 / 30)' &
+    local watcher=$!
+    sleep 1 # their start-up is no part of it
+    local t0 r0 w0 t1 r1 w1
+    t0=$(now) r0=$(wakeups $recorder) w0=$(wakeups $watcher)
+    sleep "$seconds"
+    t1=$(now) r1=$(wakeups $recorder) w1=$(wakeups $watcher)
+    kill $recorder $watcher
+    wait $recorder $watcher
+    local s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
+    echo "record off wakeups_per_s=$(rate $((r1 - r0)) "$s") ticking_wakeups_per_s=$(rate $((w1 - w0)) "$s")"
+}
+# A take while two busy loops hold both cores: its length against the time
+# capture was on, and the ticks it had to repeat.
+hog_run() {
+    "$zs" record --json --dir "$home/videos" >"$home/out" &
+    local recorder=$! hogs=() t0 t1
+    for _ in 1 2; do
+        awk 'BEGIN { for (;;) { } }' &
+        hogs+=($!)
+    done
+    sleep 1
+    # The two clicks' instants: when the flag was written.
+    "$zs" set open_cam 1
+    t0=$(stat -c %.9Y "$XDG_CONFIG_HOME/screen-capture-rvk/open_cam")
+    sleep "$seconds"
+    "$zs" set open_cam 0
+    t1=$(stat -c %.9Y "$XDG_CONFIG_HOME/screen-capture-rvk/open_cam")
+    for _ in $(seq 600); do grep -q saved "$home/out" && break; sleep 0.05; done
+    kill "${hogs[@]}" $recorder
+    wait "${hogs[@]}" $recorder 2>/dev/null
+    local file take dropped
+    file=$(sed -n 's/.*"saved","file":"\([^"]*\)".*/\1/p' "$home/out")
+    take=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$file")
+    dropped=$(sed -n 's/.*"saved".*"dropped":\([0-9]*\).*/\1/p' "$home/out")
+    echo "record hog take_s=$take wall_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')" \
+        "dropped=$dropped"
+    rm -f "$home/videos"/*
+}
+
+idle_run
+hog_run
 record_run "record idle" 0
 record_run "record moving" 1
 x11grab_run "x11grab encode" -t $((seconds + 2)) -c:v libx264 -preset veryfast -crf 23 \

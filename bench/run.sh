@@ -57,6 +57,7 @@ if [ "$inside_x" = 1 ]; then
     trap 'rm -rf "$home"' EXIT
     mkdir -m 700 "$home/runtime"
     export HOME=$home XDG_CONFIG_HOME=$home/config XDG_RUNTIME_DIR=$home/runtime
+    export ZORVI_NO_RECORD=1 # the picker alone, as the baselines are
     mkdir -p "$XDG_CONFIG_HOME"
     "$build_dir/cli/zorvi-settings" init >/dev/null || exit 1
     # The frame shown, as while the user picks a region.
@@ -111,11 +112,11 @@ run store "$bin/bench_store" --benchmark_format=csv "${store_flags[@]}"
 QT_QPA_PLATFORM=offscreen run latency "$bin/bench_latency" "${latency_args[@]}"
 # Without a window manager a move's requests go straight to the X server,
 # and the round trip that ends each round covers all of their work.
-QT_QPA_PLATFORM=xcb run drag "$root/tools/xsession.sh" --no-wm --size 3840x2160 \
+QT_QPA_PLATFORM=xcb run drag "$root/tools/xsession.sh" --limit 1200 --no-wm --size 3840x2160 \
     "$bin/bench_drag" "${drag_args[@]}" "${widths[@]}"
-QT_QPA_PLATFORM=xcb run x "$root/tools/xsession.sh" "$here/run.sh" --inside-x \
+QT_QPA_PLATFORM=xcb run x "$root/tools/xsession.sh" --limit 1200 "$here/run.sh" --inside-x \
     --build-dir "$build_dir" $([ "$quick" = 1 ] && echo --quick)
-run record "$root/tools/xsession.sh" "$here/bench_record.sh" "$build_dir/cli/zorvi-settings" \
+run record "$root/tools/xsession.sh" --limit 1200 "$here/bench_record.sh" "$build_dir/cli/zorvi-settings" \
     "$record_seconds"
 
 # Microseconds of one benchmark: the median of the repetitions, or the one run.
@@ -254,6 +255,17 @@ if [ -s "$out/record" ]; then
             "$x, ffmpeg -f x11grab of a fixed region, same encoder" "$(calc "$f / $x" 2)×" \
             "none dropped: $(verdict "$d == 0")"
     done
+    w=$(field record wakeups_per_s "record off")
+    b=$(field record ticking_wakeups_per_s "record off")
+    row "record while capture is off: wakeups a second" "$w" \
+        "$b, a loop sleeping 1/30 s (a flag read at every tick)" "$(calc "$w / $b" 2)×" \
+        "≤ 1/s: $(verdict "$w <= 1")"
+    t=$(field record take_s "record hog")
+    c=$(field record wall_s "record hog")
+    d=$(field record dropped "record hog")
+    row "a take under a CPU hog on both cores: its length, $d ticks repeated" "$t s" \
+        "$c s, capture on by the wall clock" "$(calc "$t - $c" 3) s" \
+        "within a frame (±0.033 s): $(verdict "($t - $c) ^ 2 <= 0.0333 ^ 2")"
     r=$(field record cpu_pct "record idle")
     g=$(field record cpu_pct "x11grab grab-only")
     row "grab and pipe: CPU of record alone, % of one core" "$r %" \

@@ -132,18 +132,27 @@ const char recordHelp[]
       "black. A region with no inside waits.\n"
       "\n"
       "Frames are grabbed from the X server (MIT-SHM when it offers it) at N a second\n"
-      "(--fps, 30 unless given) and encoded by ffmpeg as H.264 in Matroska, which\n"
-      "keeps what was written if anything is killed. Files go to DIR, else to the\n"
+      "(--fps, 30 unless given), the pointer drawn in where it stands (--no-pointer\n"
+      "leaves it out); a tick that comes too late repeats the picture before, so that\n"
+      "a take lasts as long as capture was on. The sound comes from the sound server\n"
+      "(PulseAudio, or PipeWire's): --audio desktop (what the desktop plays, the\n"
+      "default output's monitor; unless given), mic (the default input), both, or\n"
+      "none; without a server the takes are video only, said once. All is encoded by\n"
+      "ffmpeg, H.264 and Opus in Matroska, which keeps what was written if anything\n"
+      "is killed. Files go to DIR, else to the\n"
       "videos folder (XDG_VIDEOS_DIR in user-dirs.dirs, else ~/Videos, created when\n"
       "missing), named zorvi-YYYY-MM-DD_HH-MM-SS.mkv; an existing file is never\n"
       "overwritten. A line when a take starts (file, size, place) and one when it is\n"
-      "saved (file, seconds, frames, frames dropped); with --json each is an object\n"
-      "with \"event\" \"recording\", \"saved\" or \"failed\".\n"
+      "saved (file, seconds, frames, ticks dropped); with --json each is an object\n"
+      "with \"event\" \"recording\", \"saved\" or \"failed\". The desktop's notification\n"
+      "service shows each take saved or failed, where the session has one.\n"
       "\n"
       "A take whose ffmpeg dies (a full disk) ends with the reason; the next starts\n"
-      "when capture is switched on again. Exit status 1 when there is no key, no\n"
-      "ffmpeg, no X display, or the session is Wayland's (an X grab there sees only\n"
-      "the X11 windows: --on-wayland records anyway). Linux on X11 only.";
+      "when capture is switched on again. While capture is off it sleeps until the\n"
+      "key changes. The picker starts one beside itself; one runs per user session.\n"
+      "Exit status 1 when there is no key, another record runs, no ffmpeg, no X\n"
+      "display, or the session is Wayland's (an X grab there sees only the X11\n"
+      "windows: --on-wayland records anyway). Linux on X11 only.";
 
 } // namespace
 
@@ -219,11 +228,19 @@ int main(int argc, char *argv[])
         = record->add_option("--dir", folder, "the folder for the files")->type_name("DIR");
     record->add_flag("--json", recordOptions.json, "one JSON object per line");
     record->add_flag("--on-wayland", recordOptions.onWayland, "record in a Wayland session too");
+    record
+        ->add_option("--audio", recordOptions.sound,
+                     "the sound: desktop (unless given), mic, both, none")
+        ->type_name("SOURCE")
+        ->check(CLI::IsMember({ "desktop", "mic", "both", "none" }));
+    bool noPointer = false;
+    record->add_flag("--no-pointer", noPointer, "leave the pointer out of the takes");
     record->callback([&] {
         if (fpsOption->count())
             recordOptions.fps = toInt32(fps);
         if (dirOption->count())
             recordOptions.folder = folder;
+        recordOptions.pointer = !noPointer;
         run = [&] { return runRecord(recordOptions); };
     });
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -23,11 +24,13 @@ struct Take
     long dropped = 0;
 };
 
-// Starts an ffmpeg reading raw bgr0 frames of the area's size at fps, into a
-// new file of the folder named after the clock. False, with *error, when it
-// cannot.
-bool startTake(const Region &area, const std::string &folder, int fps, Take *take,
-               std::string *error);
+// Starts an ffmpeg reading raw bgr0 frames of the area's size at fps from
+// its standard input, after the inputs `before` gives, with the output
+// options `after` gives (both the sound's), into a new file of the folder
+// named after the clock. False, with *error, when it cannot.
+bool startTake(const Region &area, const std::string &folder, int fps,
+               const std::vector<std::string> &before, const std::vector<std::string> &after,
+               Take *take, std::string *error);
 
 // Hands a frame to ffmpeg; false, with errno set (EPIPE when ffmpeg has
 // gone), when not all of it went. A frame of at least twice what the pipe

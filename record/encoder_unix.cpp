@@ -56,22 +56,32 @@ bool writeAll(int fd, const uint8_t *data, std::size_t size)
 
 } // namespace
 
-bool startTake(const Region &area, const std::string &folder, int fps, Take *take,
-               std::string *error)
+bool startTake(const Region &area, const std::string &folder, int fps,
+               const std::vector<std::string> &before, const std::vector<std::string> &after,
+               Take *take, std::string *error)
 {
     if (!reserveFile(folder, &take->file, error))
         return false;
     take->area = area;
     const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
     const std::string rate = std::to_string(fps);
+    // A key frame every two seconds: a file cut short (a full disk, a kill)
+    // plays up to two seconds before its end, and a player seeks in it.
+    const std::string keys = std::to_string(2 * fps);
     // -xerror: without it a full disk still ends in exit status 0.
     // clang-format off
-    const std::vector<const char *> arguments = {
-        "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-xerror",
+    std::vector<const char *> arguments = {
+        "ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-xerror" };
+    for (const std::string &argument : before)
+        arguments.push_back(argument.c_str());
+    arguments.insert(arguments.end(), {
         "-f", "rawvideo", "-pix_fmt", "bgr0", "-video_size", size.c_str(),
-        "-framerate", rate.c_str(), "-i", "-",
-        "-c:v", "libx264", "-preset", "veryfast", "-crf", "23", "-pix_fmt", "yuv420p",
-        "-f", "matroska", "-y", take->file.c_str(), nullptr };
+        "-framerate", rate.c_str(), "-i", "-" });
+    for (const std::string &argument : after)
+        arguments.push_back(argument.c_str());
+    arguments.insert(arguments.end(), {
+        "-c:v", "libx264", "-preset", "veryfast", "-crf", "23", "-g", keys.c_str(), "-pix_fmt", "yuv420p",
+        "-f", "matroska", "-y", take->file.c_str(), nullptr });
     // clang-format on
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {

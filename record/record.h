@@ -12,6 +12,8 @@ struct RecordOptions
     std::optional<std::string> folder; // else the user's videos folder
     bool json = false;
     bool onWayland = false; // record although a Wayland session shows most windows black
+    std::string sound = "desktop"; // desktop, mic, both or none
+    bool pointer = true; // the pointer drawn in where it stands
 };
 
 // Linux on X11 only; elsewhere it says so (exit status 2). Returns the exit

@@ -5,9 +5,12 @@
 #include "encoder.h"
 #include "frame.h"
 #include "key.h"
+#include "notifier.h"
 #include "record.h"
 #include "recording.h"
 #include "settings.h"
+#include "singleinstance.h"
+#include "sound.h"
 #include "stopsignal.h"
 #include "x11grabber.h"
 
@@ -18,11 +21,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -113,33 +119,108 @@ bool captureOn()
     return openCam == 1;
 }
 
+// When a value was last written, on the monotonic clock: a recorder held up
+// by a slow encoder notices the flag late, but the take ends when the user
+// clicked. Now, when the value cannot tell.
+int64_t switchedAt(const char *name)
+{
+    struct stat st;
+    timespec wall;
+    const int64_t now = nowNs();
+    if (stat((keyLocation() + '/' + name).c_str(), &st) != 0
+        || clock_gettime(CLOCK_REALTIME, &wall) != 0)
+        return now;
+    const int64_t ago = (int64_t(wall.tv_sec) - st.st_mtim.tv_sec) * 1000000000
+        + (wall.tv_nsec - st.st_mtim.tv_nsec);
+    return ago > 0 ? now - ago : now;
+}
+
+// The key folder's changes, so that an idle recorder sleeps until the flag
+// may have changed instead of reading it at every tick.
+class KeyWatch
+{
+public:
+    KeyWatch() : events(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) { }
+
+    int descriptor() const { return events.get(); }
+    // False while the key cannot be watched (gone, or no inotify): the
+    // caller then looks again a second later.
+    bool watching()
+    {
+        if (!watched && events.get() >= 0)
+            watched
+                = inotify_add_watch(events.get(), keyLocation().c_str(),
+                                    IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE
+                                        | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR)
+                >= 0;
+        return watched;
+    }
+    void drain()
+    {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t length;
+        while ((length = read(events.get(), buffer, sizeof buffer)) > 0) {
+            for (ssize_t offset = 0; offset < length;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer + offset);
+                offset += ssize_t(sizeof(inotify_event) + event->len);
+                if (event->mask & (IN_IGNORED | IN_MOVE_SELF)) {
+                    if (event->mask & IN_MOVE_SELF)
+                        inotify_rm_watch(events.get(), event->wd);
+                    watched = false;
+                }
+            }
+        }
+    }
+
+private:
+    Descriptor events;
+    bool watched = false;
+};
+
 class Recorder
 {
 public:
-    Recorder(const RecordOptions &options, const std::string &folder, Grabber *grabber)
-        : options(options), folder(folder), grabber(grabber)
+    Recorder(const RecordOptions &options, Sound sound, const std::string &folder, Grabber *grabber,
+             Notifier *notifier)
+        : options(options)
+        , sound(sound)
+        , folder(folder)
+        , grabber(grabber)
+        , notifier(notifier)
+        , period(1000000000 / options.fps)
     { }
     ~Recorder() { end(); }
 
-    // One tick of the clock; `late` ticks were missed since the last one.
-    // True when a take began: its clock starts once ffmpeg has taken the
-    // first frame, its start-up being no frame missed.
-    bool tick(int64_t now, long late)
+    // Called at each tick asked for and whenever the key changed. Returns
+    // when the next tick is due (the monotonic clock), or -1 when nothing
+    // is to happen until the key changes: capture is off, or waits.
+    int64_t step(int64_t now)
     {
         if (!captureOn()) {
-            end();
+            end(switchedAt("open_cam"));
             waitForOff = false;
             settle = false;
-            return false;
+            switchedOn = -1;
+            return -1;
         }
+        if (switchedOn < 0 && !take)
+            switchedOn = switchedAt("open_cam");
         if (waitForOff)
-            return false;
+            return -1;
         Region area;
         const bool has = currentArea(&area);
+        if (take && now < next)
+            return next; // the key changed between two ticks
         if (take && has && area.width == take->area.width && area.height == take->area.height) {
+            // A tick missed is a frame repeated: the take stays as long as
+            // capture was on, however late we are.
+            const long late = long((now - next) / period);
+            next += (late + 1) * period;
             take->dropped += late;
+            if (!repeat(late))
+                return -1;
             record(area);
-            return false;
+            return take ? next : -1;
         }
         if (take) {
             // A new size is a new file, once the user has let go of the corner.
@@ -152,7 +233,8 @@ public:
                 std::fprintf(stderr, "%s: waiting: no region with an inside to record\n", program);
             waiting = true;
             stillSince = now;
-            return false;
+            switchedOn = std::numeric_limits<int64_t>::max();
+            return -1;
         }
         waiting = false;
         if (settle) {
@@ -160,27 +242,39 @@ public:
                 stillSince = now;
             lastSize = area;
             if (now - stillSince < 500000000)
-                return false;
+                return now + period;
         }
         begin(area);
-        return true;
+        return take ? next : -1;
     }
 
-    void end()
+    // Ends the take as of `until` (the monotonic clock; now unless given):
+    // the ticks up to then that it is behind by, a slow encoder's, repeat the
+    // last picture, so that it lasts as long as capture was on.
+    void end(int64_t until = -1)
     {
         if (!take)
             return;
+        // Rounded: the take's length within half a frame of the time.
+        const int64_t length = (until < 0 ? nowNs() : until) - first;
+        const long owed = long((length + period / 2) / period) - take->frames;
+        if (owed > 0) {
+            take->dropped += owed;
+            if (!repeat(owed))
+                return;
+        }
         const std::string problem = finishTake(&*take);
         if (problem.empty()) {
-            char seconds[32];
-            std::snprintf(seconds, sizeof seconds, "%.1f", double(take->frames) / options.fps);
+            const double seconds = double(take->frames) / options.fps;
+            char length[32];
+            std::snprintf(length, sizeof length, "%.1f", seconds);
             print(options.json ? "{\"event\":\"saved\",\"file\":" + jsonString(take->file)
-                          + ",\"seconds\":" + seconds
-                          + ",\"frames\":" + std::to_string(take->frames)
+                          + ",\"seconds\":" + length + ",\"frames\":" + std::to_string(take->frames)
                           + ",\"dropped\":" + std::to_string(take->dropped) + "}"
-                               : "saved " + take->file + ": " + seconds + " s, "
+                               : "saved " + take->file + ": " + length + " s, "
                           + std::to_string(take->frames) + " frames, "
                           + std::to_string(take->dropped) + " dropped");
+            notifier->saved(take->file, seconds);
         } else {
             fail(problem);
         }
@@ -191,20 +285,41 @@ private:
     void begin(const Region &area)
     {
         settle = false;
-        take.emplace();
-        std::string error;
-        if (!startTake(area, folder, options.fps, &*take, &error)) {
-            take.reset();
-            std::fprintf(stderr, "%s: cannot start a take: %s\n", program, error.c_str());
-            waitForOff = true;
-            return;
-        }
         grabber->prepare(area.width, area.height);
-        // Told once ffmpeg has taken the first frame: it is running then, and
-        // ready to finish the file whatever happens to record.
-        record(area);
+        black.assign(grabber->frameBytes(), 0);
+        last = grabber->grab(area.x, area.y);
+        // A take the click began starts at the click, however late we woke.
+        first = nowNs();
+        // Within a second: a flag found on at start, or switched on while
+        // the region had no inside, starts now.
+        if (switchedOn >= 0)
+            first = std::min(first, std::max(switchedOn, first - 1000000000));
+        switchedOn = std::numeric_limits<int64_t>::max(); // the next take, after a resize: now
+        // The first frame's instant on the wall clock, which stamps the sound.
+        timespec wall;
+        clock_gettime(CLOCK_REALTIME, &wall);
+        const double start = wall.tv_sec + wall.tv_nsec / 1e9 - (nowNs() - first) / 1e9;
+        const bool withSound = sound != Sound::None && soundServer();
+        if (!last)
+            last = black.data();
+        if (!startWith(area, withSound ? sound : Sound::None, start) && withSound) {
+            std::fprintf(stderr,
+                         "%s: the sound server's sources could not be opened: this take "
+                         "is video only\n",
+                         program);
+            startWith(area, Sound::None, 0);
+        }
         if (!take)
             return;
+        // The ticks that pass while ffmpeg starts show the first picture: it
+        // has started once it asks for the second, its encoder ready. Up to
+        // the click that ended the take, if a slow start outlasted it.
+        if (!repeat(1))
+            return;
+        const int64_t started = captureOn() ? nowNs() : switchedAt("open_cam");
+        if (!repeat(long((started - first) / period) + 1 - take->frames))
+            return;
+        next = first + take->frames * period;
         const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
         print(options.json ? "{\"event\":\"recording\",\"file\":" + jsonString(take->file)
                       + ",\"width\":" + std::to_string(area.width) + ",\"height\":"
@@ -214,23 +329,81 @@ private:
                       + std::to_string(area.x) + "," + std::to_string(area.y));
     }
 
+    // Starts ffmpeg and hands it the first picture: told once ffmpeg has
+    // taken it, since then it runs and will finish the file whatever happens
+    // to us. False, without a take, when ffmpeg is gone by then; a failure
+    // with sound leaves nothing behind for a try without it.
+    bool startWith(const Region &area, Sound with, double start)
+    {
+        take.emplace();
+        std::string error;
+        const SoundArguments arguments = soundArguments(with, start);
+        if (!startTake(area, folder, options.fps, arguments.inputs, arguments.output, &*take,
+                       &error)) {
+            take.reset();
+            std::fprintf(stderr, "%s: cannot start a take: %s\n", program, error.c_str());
+            waitForOff = true;
+            return true; // nothing to try again
+        }
+        if (sendFrame(*take, last, grabber->frameBytes())) {
+            ++take->frames;
+            return true;
+        }
+        const std::string why = std::strerror(errno);
+        const std::string problem = finishTake(&*take);
+        if (with != Sound::None) {
+            unlink(take->file.c_str());
+            take.reset();
+            return false;
+        }
+        fail(problem.empty() ? "ffmpeg stopped reading (" + why + ")" : problem);
+        take.reset();
+        return true;
+    }
+
+    // Told once when the sound server comes or goes.
+    bool soundServer()
+    {
+        std::string where;
+        const bool answers = soundServerAnswers(&where);
+        if (!answers && !toldNoSound)
+            std::fprintf(stderr, "%s: no sound server at %s: takes are video only\n", program,
+                         where.c_str());
+        toldNoSound = !answers;
+        return answers;
+    }
+
     void record(const Region &area)
     {
         const uint8_t *pixels = grabber->grab(area.x, area.y);
         if (!pixels) {
+            // Black: the picture before may have gone with the source's buffers.
             ++take->dropped;
+            pixels = black.data();
+        }
+        last = pixels;
+        send();
+    }
+
+    bool repeat(long count)
+    {
+        for (long i = 0; i < count && take; ++i)
+            send();
+        return bool(take);
+    }
+
+    void send()
+    {
+        if (sendFrame(*take, last, grabber->frameBytes())) {
+            ++take->frames;
             return;
         }
-        if (!sendFrame(*take, pixels, grabber->frameBytes())) {
-            // EPIPE mostly: ffmpeg is gone (a full disk, a crash); its own
-            // message is on stderr already.
-            const std::string why = std::strerror(errno);
-            const std::string problem = finishTake(&*take);
-            fail(problem.empty() ? "ffmpeg stopped reading (" + why + ")" : problem);
-            take.reset();
-            return;
-        }
-        ++take->frames;
+        // EPIPE mostly: ffmpeg is gone (a full disk, a crash); its own
+        // message is on stderr already.
+        const std::string why = std::strerror(errno);
+        const std::string problem = finishTake(&*take);
+        fail(problem.empty() ? "ffmpeg stopped reading (" + why + ")" : problem);
+        take.reset();
     }
 
     void fail(const std::string &problem)
@@ -248,6 +421,7 @@ private:
         if (options.json)
             print("{\"event\":\"failed\",\"file\":" + jsonString(take->file) + ",\"reason\":"
                   + jsonString(problem) + ",\"frames\":" + std::to_string(take->frames) + "}");
+        notifier->failed(take->file, problem);
     }
 
     void print(const std::string &line)
@@ -257,12 +431,21 @@ private:
     }
 
     const RecordOptions &options;
+    const Sound sound;
     const std::string folder;
     Grabber *grabber;
+    Notifier *notifier;
+    const int64_t period;
     std::optional<Take> take;
+    int64_t switchedOn = -1; // when capture was switched on; -1 while off
+    int64_t first = 0; // the take's first tick
+    int64_t next = 0; // the take's next tick
+    const uint8_t *last = nullptr; // the picture handed over last
+    std::vector<uint8_t> black; // for a first picture the source refused
     bool waitForOff = false; // after a failed take, until capture is switched off
     bool settle = false; // after a size change, until the size is still
     bool waiting = false; // told that the region has no inside
+    bool toldNoSound = false;
     Region lastSize;
     int64_t stillSince = 0;
 };
@@ -273,6 +456,12 @@ int runRecord(const RecordOptions &options)
 {
     if (!keyExists())
         return missingKey();
+    Sound sound = Sound::Desktop;
+    if (!parseSound(options.sound, &sound))
+        return failure("--audio takes desktop, mic, both or none");
+    if (!claimSessionMarker("zorvi-record"))
+        return failure("another zorvi-settings record runs in this session (the picker starts "
+                       "one beside itself): it records the capture button's takes already");
     if (!onPath("ffmpeg"))
         return failure("no ffmpeg on the PATH: record encodes with it (apt install ffmpeg)");
     if (!options.onWayland
@@ -281,7 +470,7 @@ int runRecord(const RecordOptions &options)
         return failure("a Wayland session: an X grab sees only the X11 windows and records the "
                        "rest black (--on-wayland records anyway)");
     std::string error;
-    X11Grabber grabber;
+    X11Grabber grabber(options.pointer);
     if (!grabber.open(&error))
         return failure(error);
     const std::string folder = options.folder ? *options.folder : videosFolder();
@@ -296,27 +485,35 @@ int runRecord(const RecordOptions &options)
     if (stop.get() < 0)
         return failure(std::string("cannot catch the stop signals: ") + std::strerror(errno));
 
-    Recorder recorder(options, folder, &grabber);
-    const int64_t period = 1000000000 / options.fps;
-    int64_t next = nowNs();
+    KeyWatch key;
+    Notifier notifier;
+    Recorder recorder(options, sound, folder, &grabber, &notifier);
+    int64_t next = recorder.step(nowNs());
     for (;;) {
-        const int64_t wait = std::max<int64_t>(next - nowNs(), 0);
+        // Idle, only a change of the key wakes us (or a second, while the
+        // key cannot be watched).
+        int64_t wait = key.watching() ? -1 : 1000000000;
+        if (next >= 0)
+            wait = std::max<int64_t>(next - nowNs(), 0);
         const timespec timeout = { time_t(wait / 1000000000), long(wait % 1000000000) };
-        pollfd fds[1] = { { stop.get(), POLLIN, 0 } };
-        if (ppoll(fds, 1, &timeout, nullptr) < 0 && errno != EINTR)
+        pollfd fds[3] = { { stop.get(), POLLIN, 0 },
+                          { key.descriptor(), POLLIN, 0 },
+                          { notifier.descriptor(), notifier.events(), 0 } };
+        if (ppoll(fds, 3, wait >= 0 ? &timeout : nullptr, nullptr) < 0 && errno != EINTR)
             return failure(std::string("poll: ") + std::strerror(errno));
         if (fds[0].revents) {
             recorder.end();
             return 0;
         }
+        if (fds[2].revents)
+            notifier.process();
+        const bool changed = fds[1].revents != 0;
+        if (changed)
+            key.drain();
         const int64_t now = nowNs();
-        if (now < next)
+        if (!changed && next >= 0 && now < next)
             continue;
-        // A tick missed is a frame missed: the clock does not wait for us.
-        const long late = long((now - next) / period);
-        next += (late + 1) * period;
-        if (recorder.tick(now, late))
-            next = nowNs() + period;
+        next = recorder.step(now);
         if (grabber.broken()) {
             recorder.end();
             return failure("the X display went away");

@@ -60,6 +60,27 @@ std::string videosFolderFrom(const std::string &userDirs, const std::string &hom
     return folder;
 }
 
+void drawPointer(uint8_t *frame, int32_t width, int32_t height, const uint32_t *image,
+                 int32_t imageWidth, int32_t imageHeight, int32_t x, int32_t y)
+{
+    // The image is small, its place anything the server says: in 64 bits.
+    const int64_t left = std::max<int64_t>(x, 0);
+    const int64_t top = std::max<int64_t>(y, 0);
+    const int64_t right = std::min<int64_t>(int64_t(x) + imageWidth, width);
+    const int64_t bottom = std::min<int64_t>(int64_t(y) + imageHeight, height);
+    for (int64_t row = top; row < bottom; ++row) {
+        for (int64_t column = left; column < right; ++column) {
+            const uint32_t pixel = image[(row - y) * imageWidth + (column - x)];
+            const uint32_t keep = 255 - (pixel >> 24);
+            uint8_t *out = frame + (row * width + column) * 4;
+            // Premultiplied: the colour plus what shows through of the frame.
+            for (int channel = 0; channel < 3; ++channel)
+                out[channel] = uint8_t(std::min<uint32_t>(
+                    ((pixel >> (8 * channel)) & 0xff) + (out[channel] * keep + 127) / 255, 255));
+        }
+    }
+}
+
 std::string jsonString(const std::string &text)
 {
     std::string json = "\"";

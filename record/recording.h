@@ -37,6 +37,12 @@ std::string takeFileName(const std::tm &local, int attempt);
 // absolute path); empty when it names none.
 std::string videosFolderFrom(const std::string &userDirs, const std::string &home);
 
+// Draws a pointer image (premultiplied ARGB, one 32-bit value a pixel, as
+// the X server gives it) over a frame of 32-bit BGR pixels, its top-left
+// corner at (x, y) of the frame; what falls outside the frame is left out.
+void drawPointer(uint8_t *frame, int32_t width, int32_t height, const uint32_t *image,
+                 int32_t imageWidth, int32_t imageHeight, int32_t x, int32_t y);
+
 // TEXT as a JSON string, quotes included.
 std::string jsonString(const std::string &text);
 

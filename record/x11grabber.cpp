@@ -1,5 +1,5 @@
-#include "recording.h"
 #include "x11grabber.h"
+#include "recording.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +49,14 @@ bool X11Grabber::open(std::string *error)
     }
     const xcb_query_extension_reply_t *extension = xcb_get_extension_data(connection, &xcb_shm_id);
     shm = extension && extension->present;
+    // The cursor image needs XFixes 4; without it the takes show no pointer.
+    const xcb_query_extension_reply_t *fixes = xcb_get_extension_data(connection, &xcb_xfixes_id);
+    if (pointer && fixes && fixes->present) {
+        std::free(xcb_xfixes_query_version_reply(
+            connection, xcb_xfixes_query_version(connection, 4, 0), nullptr));
+    } else {
+        pointer = false;
+    }
     return true;
 }
 
@@ -78,10 +86,14 @@ const uint8_t *X11Grabber::grab(int32_t x, int32_t y)
     turn ^= 1;
     std::vector<uint8_t> &frame = buffers[turn].frame;
     uint8_t *const shared = buffers[turn].shared;
+    // Asked first, so that its answer travels with the image's.
+    xcb_xfixes_get_cursor_image_cookie_t cursor {};
+    if (pointer)
+        cursor = xcb_xfixes_get_cursor_image(connection);
     ScreenPart part;
     if (!screenPart({ x, y, areaWidth, areaHeight }, screenWidth, screenHeight, &part)) {
         std::memset(frame.data(), 0, frame.size());
-        return frame.data();
+        return withPointer(frame.data(), cursor, x, y);
     }
     const bool whole = part.width == areaWidth && part.height == areaHeight;
     const uint8_t *pixels = nullptr;
@@ -98,7 +110,7 @@ const uint8_t *X11Grabber::grab(int32_t x, int32_t y)
         if (reply) {
             std::free(reply);
             if (whole)
-                return shared;
+                return withPointer(shared, cursor, x, y);
             pixels = shared;
         } else {
             detach(); // go on without it
@@ -111,12 +123,15 @@ const uint8_t *X11Grabber::grab(int32_t x, int32_t y)
                           int16_t(part.screenY), uint16_t(part.width), uint16_t(part.height), ~0u),
             &error));
         std::free(error);
-        if (!plain || xcb_get_image_data_length(plain.get()) < part.width * part.height * 4)
+        if (!plain || xcb_get_image_data_length(plain.get()) < part.width * part.height * 4) {
+            if (pointer)
+                xcb_discard_reply(connection, cursor.sequence);
             return nullptr;
+        }
         pixels = xcb_get_image_data(plain.get());
         if (whole) {
             std::memcpy(frame.data(), pixels, frame.size());
-            return frame.data();
+            return withPointer(frame.data(), cursor, x, y);
         }
     }
     std::memset(frame.data(), 0, frame.size());
@@ -124,7 +139,21 @@ const uint8_t *X11Grabber::grab(int32_t x, int32_t y)
     for (int32_t line = 0; line < part.height; ++line)
         std::memcpy(frame.data() + (std::size_t(part.areaY + line) * areaWidth + part.areaX) * 4,
                     pixels + line * row, row);
-    return frame.data();
+    return withPointer(frame.data(), cursor, x, y);
+}
+
+const uint8_t *X11Grabber::withPointer(uint8_t *frame, xcb_xfixes_get_cursor_image_cookie_t cookie,
+                                       int32_t x, int32_t y)
+{
+    if (!pointer)
+        return frame;
+    std::unique_ptr<xcb_xfixes_get_cursor_image_reply_t, decltype(&std::free)> cursor(
+        xcb_xfixes_get_cursor_image_reply(connection, cookie, nullptr), &std::free);
+    if (cursor)
+        drawPointer(frame, areaWidth, areaHeight,
+                    xcb_xfixes_get_cursor_image_cursor_image(cursor.get()), cursor->width,
+                    cursor->height, cursor->x - cursor->xhot - x, cursor->y - cursor->yhot - y);
+    return frame;
 }
 
 bool X11Grabber::attach(Buffer *buffer)

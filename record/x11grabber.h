@@ -6,6 +6,7 @@
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -14,11 +15,12 @@
 
 // The root window's pixels, through a shared-memory segment when the server
 // offers one (the image lands in our memory with no copy through the socket),
-// else through plain GetImage.
+// else through plain GetImage. With `pointer`, the pointer is drawn in
+// where it stands, as the X server shows it (XFixes' cursor image).
 class X11Grabber : public Grabber
 {
 public:
-    X11Grabber() = default;
+    explicit X11Grabber(bool pointer) : pointer(pointer) { }
     ~X11Grabber() override;
 
     bool open(std::string *error) override;
@@ -36,6 +38,8 @@ private:
     };
 
     bool attach(Buffer *buffer);
+    const uint8_t *withPointer(uint8_t *frame, xcb_xfixes_get_cursor_image_cookie_t cookie,
+                               int32_t x, int32_t y);
 
     void detach();
 
@@ -44,6 +48,7 @@ private:
     int32_t screenWidth = 0;
     int32_t screenHeight = 0;
     bool shm = false;
+    bool pointer;
     int32_t areaWidth = 0;
     int32_t areaHeight = 0;
     Buffer buffers[2];

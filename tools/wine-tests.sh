@@ -70,9 +70,9 @@ icon_resource() {
 }
 check "resources/zorvi.rc compiles with an IDI_ICON1 icon group" icon_resource
 
-mapfile -t qt_sources < <(cd "$source_dir" && find window overlay -name '*_win.cpp' | sort)
+mapfile -t qt_sources < <(cd "$source_dir" && find window overlay app -name '*_win.cpp' | sort)
 if [ ${#qt_sources[@]} -eq 0 ]; then
-    echo "wine-tests: no Windows source that needs Qt found under window/ or overlay/" >&2
+    echo "wine-tests: no Windows source that needs Qt found under window/, overlay/ or app/" >&2
     checks_failed=1
 fi
 for source in "${qt_sources[@]}"; do

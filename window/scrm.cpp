@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 
 #include <limits>
@@ -105,6 +106,16 @@ SCRM::~SCRM() = default;
 void SCRM::rebuildPresets()
 {
     sizePresets = presetsForScreen(screen()->geometry().size());
+}
+
+void SCRM::showEvent(QShowEvent *event)
+{
+    // The store says where the frame is from the first instant: until the
+    // first drag it would hold the last session's place, or none, while the
+    // window sits at (100, 100), and every reader would capture elsewhere.
+    if (!event->spontaneous())
+        writeOverlayPosition();
+    QWidget::showEvent(event);
 }
 
 void SCRM::writeOverlayPosition()

@@ -8,6 +8,8 @@ zorvi=("$1") zs=("$2")
 shift 2
 export XDG_RUNTIME_DIR=$tmp XDG_CONFIG_HOME=$tmp/config
 unset QT_QPA_PLATFORM
+# The picker alone: record.sh and takes.sh want the recorder it starts.
+export ZORVI_NO_RECORD=1
 key=$XDG_CONFIG_HOME/screen-capture-rvk
 # The platform's store: clear_store, store NAME VALUE, and stored NAME.
 wine=0

@@ -8,7 +8,7 @@
 #     tools/xsession.sh [OPTION] tests/e2e/picker.sh ZORVI ZORVI_SETTINGS CHECK...
 source "$(dirname "$0")/desktop.sh"
 ends_with() {
-    within 10 ended || fail "still running"
+    within 10 ended || { fail "still running"; kill -KILL "$picker"; }
     wait "$picker"
     same $? "$1"
 }

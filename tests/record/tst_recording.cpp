@@ -1,10 +1,13 @@
 // What record takes of a region and where it puts it, without an X server.
 #include "recording.h"
+#include "sound.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -72,6 +75,94 @@ TEST(Recording, VideosFolderFromUserDirs)
     };
     for (const auto &[text, folder] : rows)
         EXPECT_EQ(videosFolderFrom(text, "/home/u"), folder) << text;
+}
+
+struct PointerRow
+{
+    const char *name;
+    int32_t x, y; // the image's top-left corner in a 4 x 3 frame
+    uint32_t pixel; // the 2 x 2 image's every pixel, premultiplied ARGB
+    std::vector<uint8_t> blue; // the frame's blue bytes after, row by row
+};
+
+class Pointer : public testing::TestWithParam<PointerRow>
+{
+};
+
+TEST_P(Pointer, IsDrawnOverTheFrameAndClipped)
+{
+    const PointerRow &row = GetParam();
+    // Every pixel of the frame 0x64 (100) in each colour.
+    std::vector<uint8_t> frame(4 * 3 * 4, 100);
+    const uint32_t image[4] = { row.pixel, row.pixel, row.pixel, row.pixel };
+    drawPointer(frame.data(), 4, 3, image, 2, 2, row.x, row.y);
+    std::vector<uint8_t> blue;
+    for (std::size_t i = 0; i < frame.size(); i += 4)
+        blue.push_back(frame[i]);
+    EXPECT_EQ(blue, row.blue);
+    // Green and red are drawn alike; the fourth byte is never touched.
+    for (std::size_t i = 0; i < frame.size(); i += 4)
+        EXPECT_TRUE(frame[i + 1] == frame[i] && frame[i + 2] == frame[i] && frame[i + 3] == 100) << i;
+}
+
+const uint8_t _ = 100;
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Recording, Pointer, testing::Values(
+    PointerRow { "opaque_white", 1, 1, 0xffffffff, { _, _, _, _,  _, 255, 255, _,  _, 255, 255, _ } },
+    PointerRow { "transparent", 1, 1, 0x00000000, { _, _, _, _,  _, _, _, _,  _, _, _, _ } },
+    // Half covered by black: half of what lies below shows.
+    PointerRow { "half_black", 0, 0, 0x80000000, { 50, 50, _, _,  50, 50, _, _,  _, _, _, _ } },
+    // Premultiplied: 0x40 of colour at alpha 0x80 adds to half the frame.
+    PointerRow { "half_grey", 2, 1, 0x80404040, { _, _, _, _,  _, _, 114, 114,  _, _, 114, 114 } },
+    PointerRow { "over_the_top_left", -1, -1, 0xff000000, { 0, _, _, _,  _, _, _, _,  _, _, _, _ } },
+    PointerRow { "over_the_bottom_right", 3, 2, 0xff000000, { _, _, _, _,  _, _, _, _,  _, _, _, 0 } },
+    PointerRow { "off_the_frame", 4, 0, 0xff000000, { _, _, _, _,  _, _, _, _,  _, _, _, _ } },
+    PointerRow { "far_off_without_overflow", INT_MAX, INT_MIN, 0xff000000, { _, _, _, _,  _, _, _, _,  _, _, _, _ } }),
+    [](const testing::TestParamInfo<PointerRow> &info) { return std::string(info.param.name); });
+// clang-format on
+
+// What each --audio choice asks of ffmpeg: which sources, in which order,
+// and where the frames' input lands among them.
+TEST(Recording, SoundSourcesAndMapping)
+{
+    struct Row
+    {
+        const char *text;
+        std::vector<std::string> sources;
+        std::string frames; // the -map of the picture
+        bool mixed;
+    };
+    const Row rows[] = {
+        { "none", {}, "", false },
+        { "desktop", { "@DEFAULT_MONITOR@" }, "1:v", false },
+        { "mic", { "default" }, "1:v", false },
+        { "both", { "@DEFAULT_MONITOR@", "default" }, "2:v", true },
+    };
+    for (const Row &row : rows) {
+        Sound sound = Sound::None;
+        ASSERT_TRUE(parseSound(row.text, &sound)) << row.text;
+        const SoundArguments arguments = soundArguments(sound, 1700000000.25);
+        std::vector<std::string> sources;
+        for (std::size_t i = 0; i + 1 < arguments.inputs.size(); ++i) {
+            if (arguments.inputs[i] == "-i")
+                sources.push_back(arguments.inputs[i + 1]);
+            // The wall clock's stamps, counted from the first frame.
+            if (arguments.inputs[i] == "-itsoffset") {
+                EXPECT_EQ(arguments.inputs[i + 1], "-1700000000.250000") << row.text;
+            }
+        }
+        EXPECT_EQ(sources, row.sources) << row.text;
+        const std::vector<std::string> &out = arguments.output;
+        const auto map = std::find(out.begin(), out.end(), "-map");
+        EXPECT_EQ(map == out.end() ? "" : *(map + 1), row.frames) << row.text;
+        EXPECT_EQ(std::count(out.begin(), out.end(), "-filter_complex"), row.mixed) << row.text;
+        // Without -copyts the stamps are moved to start at zero, each source
+        // apart; without -shortest the take never ends.
+        EXPECT_EQ(std::count(out.begin(), out.end(), "-copyts"), !row.sources.empty()) << row.text;
+        EXPECT_EQ(std::count(out.begin(), out.end(), "-shortest"), !row.sources.empty()) << row.text;
+    }
+    Sound sound = Sound::Desktop;
+    EXPECT_FALSE(parseSound("Desktop", &sound));
 }
 
 } // namespace

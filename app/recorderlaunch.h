@@ -1,0 +1,16 @@
+// The recorder beside the picker: starting the picker is enough for the
+// capture button to record. On Linux `zorvi-settings record` (beside the
+// picker's executable, else on the PATH) runs as the picker's child and is
+// ended with it however it ends (a display change, a kill); it then finishes
+// the take in progress. Windows starts none.
+#ifndef RECORDERLAUNCH_H
+#define RECORDERLAUNCH_H
+
+class QObject;
+
+// Starts it unless `zorvi --no-record` or ZORVI_NO_RECORD=1 asks for the
+// picker alone, or ffmpeg is missing (a line on standard error says so).
+// What is needed to notice its end lives as long as `owner`.
+void startRecorder(QObject *owner);
+
+#endif // RECORDERLAUNCH_H

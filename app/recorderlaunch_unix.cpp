@@ -1,0 +1,95 @@
+#include "recorderlaunch.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QString recorderProgram()
+{
+    const QString beside
+        = QCoreApplication::applicationDirPath() + QStringLiteral("/zorvi-settings");
+    const QFileInfo file(beside);
+    if (file.isFile() && file.isExecutable())
+        return beside;
+    return QStandardPaths::findExecutable(QStringLiteral("zorvi-settings"));
+}
+
+// Reaps the recorder when it ends, and says so if it failed; without this it
+// would stay a zombie as long as the picker runs.
+void watchEnd(QObject *owner, pid_t child)
+{
+    const int fd = int(syscall(SYS_pidfd_open, child, 0));
+    if (fd < 0)
+        return;
+    auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, child, fd] {
+        int status = 0;
+        if (waitpid(child, &status, WNOHANG) == child
+            && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+            std::fprintf(stderr, "zorvi: the recorder ended (%s %d)\n",
+                         WIFEXITED(status) ? "exit status" : "signal",
+                         WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+        close(fd);
+    });
+}
+
+} // namespace
+
+void startRecorder(QObject *owner)
+{
+    if (QCoreApplication::arguments().contains(QStringLiteral("--no-record"))
+        || qEnvironmentVariable("ZORVI_NO_RECORD") == QLatin1String("1"))
+        return;
+    const QString program = recorderProgram();
+    if (program.isEmpty()) {
+        std::fputs("zorvi: no zorvi-settings beside the picker or on the PATH: the capture "
+                   "button records nothing (zorvi --no-record says it is meant)\n",
+                   stderr);
+        return;
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
+        std::fputs("zorvi: no ffmpeg on the PATH: the capture button records nothing "
+                   "(apt install ffmpeg; zorvi --no-record says it is meant)\n",
+                   stderr);
+        return;
+    }
+    // Everything the child needs is made before the fork: after it, in a
+    // process with threads, only plain system calls are safe.
+    const QByteArray path = QFile::encodeName(program);
+    const char *const arguments[] = { "zorvi-settings", "record", nullptr };
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child == 0) {
+        // Told to stop when the picker's thread ends, however it ends: it
+        // finishes the take in progress and exits.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(0);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        execv(path.constData(), const_cast<char *const *>(arguments));
+        _exit(127);
+    }
+    if (child < 0) {
+        std::perror("zorvi: cannot start the recorder");
+        return;
+    }
+    watchEnd(owner, child);
+}

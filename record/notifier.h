@@ -1,0 +1,41 @@
+// The desktop's notifications (org.freedesktop.Notifications on the session
+// bus) for the end of a take. Without a bus or a server it says nothing, and
+// the lines on standard output stay the only report.
+#ifndef NOTIFIER_H
+#define NOTIFIER_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+struct sd_bus;
+
+class Notifier
+{
+public:
+    Notifier();
+    ~Notifier();
+    Notifier(const Notifier &) = delete;
+    Notifier &operator=(const Notifier &) = delete;
+
+    // What to poll beside the take loop's own descriptors: the bus's
+    // descriptor (-1 without one) and the events it waits for.
+    int descriptor() const;
+    short events() const;
+    // Handles what came: replies, and a click on "Open the folder".
+    void process();
+
+    void saved(const std::string &file, double seconds);
+    void failed(const std::string &file, const std::string &reason);
+
+private:
+    void notify(const std::string &summary, const std::string &body, const std::string &file,
+                bool urgent);
+
+    sd_bus *bus = nullptr;
+    // The folder of each notification shown, by the server's number for it.
+    std::map<uint32_t, std::string> folders;
+    std::map<uint64_t, std::string> pending; // by the call's cookie, until the number comes
+};
+
+#endif // NOTIFIER_H
