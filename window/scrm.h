@@ -18,7 +18,7 @@ class QTimer;
 QT_END_NAMESPACE
 
 class CaptureWgt;
-class StackingWatch;
+class WindowSystem;
 
 class SCRM : public QWidget
 {
@@ -54,8 +54,6 @@ private:
     void writeOverlayPosition();
     void resizeCapture(int newWidth);
     void finishMove(bool moved);
-    void setSurfaceAttributes();
-    void watchDisplayChanges();
     void updateInteriorMask();
 
     QPoint dragOffset;
@@ -82,8 +80,8 @@ private:
     QPoint pressPoint;
     int borderThickness;
     QTimer *topmostTimer;
-    // X11: tells the tick when a raise may be needed (created on its first run).
-    StackingWatch *stackingWatch;
+    // Placing, keeping on top, the input region, display changes.
+    WindowSystem *windowSystem;
 };
 
 #endif // SCRM_H
