@@ -13,23 +13,23 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace {
 
+// XWayland names its outputs after itself (XWAYLAND0, ...); it has no
+// extension of its own to ask for.
 bool onXWayland()
 {
     if (!QX11Info::isPlatformX11())
         return false;
-    xcb_connection_t *connection = QX11Info::connection();
-    const char name[] = "XWAYLAND";
-    std::unique_ptr<xcb_query_extension_reply_t, decltype(&std::free)> reply(
-        xcb_query_extension_reply(connection, xcb_query_extension(connection, strlen(name), name),
-                                  nullptr),
-        &std::free);
-    return reply && reply->present;
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (const QScreen *screen : screens) {
+        if (screen->name().startsWith(QLatin1String("XWAYLAND")))
+            return true;
+    }
+    return false;
 }
 
 class X11WindowSystem : public WindowSystem
@@ -71,6 +71,10 @@ public:
 
     void keepOnTop() override
     {
+        // Its first shape, set before mutter showed it, is not always its
+        // input region there.
+        if (xwayland && !nudged && window->isVisible())
+            nudge();
         if (xwayland)
             checkPlacement();
         // A raise travels to the window manager and back: only when
@@ -121,9 +125,25 @@ private:
         for (const QRect &rect : region)
             rectangles.push_back({ int16_t(rect.x()), int16_t(rect.y()), uint16_t(rect.width()),
                                    uint16_t(rect.height()) });
-        xcb_shape_rectangles(QX11Info::connection(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
-                             XCB_CLIP_ORDERING_UNSORTED, xcb_window_t(window->internalWinId()), 0,
-                             0, uint32_t(rectangles.size()), rectangles.data());
+        const xcb_window_t id = xcb_window_t(window->internalWinId());
+        xcb_connection_t *connection = QX11Info::connection();
+        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+                             XCB_CLIP_ORDERING_UNSORTED, id, 0, 0, uint32_t(rectangles.size()),
+                             rectangles.data());
+        // mutter takes the input shape anew when the window is resized, not
+        // on a change alone (measured: mutter 43): a change at the same size
+        // resizes it by a pixel and back.
+        if (nudged && window->size() == shapedSize)
+            nudge();
+        shapedSize = window->size();
+    }
+
+    void nudge()
+    {
+        nudged = true;
+        const QSize size = window->size();
+        window->resize(size + QSize(0, 1));
+        window->resize(size);
     }
 
     void placementAsked()
@@ -171,6 +191,8 @@ private:
     // A second of ticks.
     static constexpr int settled = 20;
     bool xwayland = false;
+    bool nudged = false;
+    QSize shapedSize;
     StackingWatch *stackingWatch = nullptr;
     QRect asked;
     int matched = 0;

@@ -14,7 +14,8 @@ if [ "$(id -u)" = 0 ]; then
     # That user may not reach this tree (a clone under /root): it runs copies.
     stage=$(mktemp -d)
     mkdir "$stage/e2e" "$stage/common"
-    cp "$0" "$stage/e2e/" && cp "$(dirname "$0")/../common/check.sh" "$stage/common/" &&
+    cp "$0" "$(dirname "$0")/wayland.sh" "$stage/e2e/" &&
+        cp "$(dirname "$0")/../common/check.sh" "$stage/common/" &&
         cp "$1" "$2" "$3" "$stage/" && chmod -R a+rX "$stage" || exit 1
     runuser -u "$user" -- "$stage/e2e/$(basename "$0")" "$stage/$(basename "$1")" \
         "$stage/$(basename "$2")" "$stage/$(basename "$3")"
@@ -30,7 +31,6 @@ unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE SWAYSOCK
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 chmod 700 "$tmp"
 layout=2304x768
-title=48a4f6 frame=d42b10
 
 cat >"$tmp/sway.conf" <<CONF
 output HEADLESS-1 resolution 1280x720 position 0 0
@@ -46,55 +46,9 @@ lock=$(compgen -G "$tmp/wayland-*.lock")
 export WAYLAND_DISPLAY=$(basename "${lock%.lock}")
 export SWAYSOCK=$(compgen -G "$tmp/sway-ipc.*.sock")
 
-# frames X,Y WxH: where the frame's colour lies along a line of the screen,
-# as FIRST-LAST ranges of offsets into it.
-frames() {
-    grim -t ppm -g "$1 $2" - | convert ppm:- -depth 8 rgb:- | od -An -v -tx1 -w3 | tr -d ' ' |
-        awk -v f=$frame 'BEGIN { s = -1 } { if ($1 == f) { if (s < 0) s = NR - 1; e = NR - 1 }
-            else if (s >= 0) { printf "%d-%d ", s, e; s = -1 } } END { if (s >= 0) printf "%d-%d ", s, e }'
-}
-is() { [ "$(grim -t ppm -g "$1,$2 1x1" - | convert ppm:- -depth 8 rgb:- | od -An -tx1 | tr -d ' \n')" = "$3" ]; }
-# The one pointer of the session, fed through a pipe; point COMMAND... waits
-# until the compositor has taken them.
-mkfifo "$tmp/pointer"
-"$vpointer" $layout <"$tmp/pointer" >"$tmp/pointer.out" &
-exec 3>"$tmp/pointer"
-synced=0
-point() {
-    printf '%s\n' "$@" sync >&3
-    synced=$((synced + 1))
-    within 10 eval '[ "$(grep -c ok "$tmp/pointer.out")" -ge $synced ]' || fail "the pointer is stuck"
-}
-# drag X Y X Y...: a hand's drag along the path, in small steps.
-drag() {
-    local steps=("move $1 $2" "wait 200" down) x=$1 y=$2 i
-    shift 2
-    while [ $# -gt 1 ]; do
-        for i in $(seq 20); do
-            steps+=("wait 10" "move $((x + ($1 - x) * i / 20)) $((y + ($2 - y) * i / 20))")
-        done
-        x=$1 y=$2
-        shift 2
-    done
-    point "${steps[@]}" "wait 50" up "wait 100"
-}
-click() { point "move $1 $2" down "wait 20" up "wait 100"; }
-region() { "$zs" region "$@"; }
-# framed: the frame lies exactly on the published region's edges (a line
-# across and one down, reaching a pixel beyond), and a capture of the inner
-# region holds none of it.
-framed() {
-    local x y w h b
-    read -r x y w h < <(region)
-    b=$(($(region --inner --format %x) - x))
-    same "$(frames "$((x - 1)),$((y + h / 2))" $((w + 2))x1)" "1-$b $((w - b + 1))-$w "
-    # Down, to the region's last row: the frame's bottom strip may reach a row
-    # below it (the window is 21 pixels taller than the region).
-    [[ $(frames "$((x + w / 2)),$y" 1x$h) =~ ^0-$((b - 1))\ [0-9]+-$((h - 1))\ $ ]] ||
-        fail "not framed down: $(frames "$((x + w / 2)),$y" 1x$h)"
-    same "$(grim -t ppm -g "$(region --inner --format '%x,%y %wx%h')" - | convert ppm:- -depth 8 rgb:- |
-        od -An -v -tx1 -w3 | tr -d ' ' | grep -c $frame)" 0
-}
+screen() { grim -t ppm -g "$1 $2" -; }
+source "$(dirname "$0")/wayland.sh"
+hand "$vpointer" $layout
 
 "$zs" init --border 3 >/dev/null || fail "no key"
 # A Wayland window below the frame, tiled over the first output; it prints the
