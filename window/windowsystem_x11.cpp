@@ -154,11 +154,13 @@ private:
 
     // Some compositors place an XWayland window after their own rules and
     // not where it asked: there the store would name a place the frame is
-    // not at. Looked at on the ticks after each request, until the X server
-    // has reported the window where it asked for a second.
+    // not at. Looked at on every tick until the X server has reported the
+    // window where it asked for a second running; once it has, the
+    // compositor honours our moves, and its own later corrections (keeping a
+    // window on screen) do not end the picker.
     void checkPlacement()
     {
-        if (!window->isVisible() || matched >= settled)
+        if (!window->isVisible() || honoured)
             return;
         xcb_connection_t *connection = QX11Info::connection();
         const xcb_window_t id = xcb_window_t(window->internalWinId());
@@ -173,7 +175,7 @@ private:
             return;
         const QRect actual(at->dst_x, at->dst_y, geometry->width, geometry->height);
         if (actual == asked) {
-            ++matched;
+            honoured = ++matched >= settled;
             mismatched = 0;
             return;
         }
@@ -195,6 +197,7 @@ private:
     QSize shapedSize;
     StackingWatch *stackingWatch = nullptr;
     QRect asked;
+    bool honoured = false;
     int matched = 0;
     int mismatched = 0;
 };

@@ -67,6 +67,12 @@ click 500 300
 within 5 eval '[ "$(clicks)" -ge 1 ]'
 echo "an interior click reached the Wayland window below: $(clicks) of 1"
 
+check=forced_wayland
+# Told to be a Wayland window, which mutter would place itself: refused.
+kill $picker
+QT_QPA_PLATFORM=wayland timeout 20 "$zorvi" 2>"$tmp/forced.log"
+same "$? $(grep -c 'offers no zwlr_layer_shell_v1' "$tmp/forced.log")" "1 1"
+
 exec 3>&-
 kill $picker $(jobs -p) 2>/dev/null
 within 10 eval '[ -z "$(jobs -rp)" ]' || kill -9 $(jobs -rp) 2>/dev/null

@@ -35,7 +35,7 @@ layout=2304x768
 cat >"$tmp/sway.conf" <<CONF
 output HEADLESS-1 resolution 1280x720 position 0 0
 output HEADLESS-2 resolution 1024x768 position 1280 0
-xwayland disable
+xwayland enable
 CONF
 WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
     sway -c "$tmp/sway.conf" >"$tmp/sway.log" 2>&1 &
@@ -97,6 +97,20 @@ framed
 drag $((x + w - 2)) $((y + h)) 2303 $((y + h))
 same "$(region)" "1280 20 1024 748"
 within 10 is 1280 20 $frame || fail "not at the second output's corner"
+
+check=xwayland
+# Told to go through XWayland, where sway places windows after its own rules:
+# it says so and exits 1 rather than publish a place the frame is not at.
+kill $picker
+swaymsg '[app_id="wev"] fullscreen disable' >/dev/null
+swaymsg exec "echo \$DISPLAY >$tmp/display" >/dev/null
+within 10 test -s "$tmp/display" || fail "no XWayland display"
+DISPLAY=$(<"$tmp/display") QT_QPA_PLATFORM=xcb "$zorvi" 2>"$tmp/xwayland.log" &
+forced=$!
+gone() { [ "$(cut -d ' ' -f 3 "/proc/$forced/stat" 2>/dev/null || echo Z)" = Z ]; }
+within 30 gone || fail "still running through XWayland"
+wait $forced
+same "$? $(grep -c 'does not put an XWayland window where it asks' "$tmp/xwayland.log")" "1 1"
 
 exec 3>&-
 kill $picker $sway $(jobs -p) 2>/dev/null
