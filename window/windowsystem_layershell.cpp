@@ -24,7 +24,6 @@
 #include <cstdlib>
 #include <deque>
 #include <optional>
-#include <type_traits>
 
 namespace {
 
@@ -63,23 +62,23 @@ public:
     // here the margins say, and so the window's place is kept here.
     void move(const QPoint &topLeft) override
     {
-        placed.moveTopLeft(topLeft);
+        at = topLeft;
         place();
     }
 
     void resize(const QSize &size) override
     {
         // Before the resize: its resize event may place the window anew.
-        placed.setSize(size);
+        this->size = size;
         place();
         window->resize(size);
     }
 
-    QPoint position() const override { return placed.topLeft(); }
+    QPoint position() const override { return at; }
 
     QPoint mapToGlobal(const QWidget *widget, const QPoint &point) const override
     {
-        return placed.topLeft() + widget->mapTo(window, point);
+        return at + widget->mapTo(window, point);
     }
 
     // A pointer event's local position is relative to where the compositor
@@ -116,7 +115,9 @@ public:
         window->show();
     }
 
-    void keepOnTop() override { }
+    // Nothing to raise on the overlay layer; the tick only makes sure the
+    // pointer's motion is followed before any drag begins.
+    void keepOnTop() override { followPointer(); }
 
     void setInputRegion(const QRegion &region) override
     {
@@ -146,7 +147,7 @@ private:
         QVector<QRect> outputs;
         for (QScreen *screen : screens)
             outputs << screen->geometry();
-        return screens.at(layerOutput(outputs, placed, screens.indexOf(output)));
+        return screens.at(layerOutput(outputs, placed(), screens.indexOf(output)));
     }
 
     void place()
@@ -157,7 +158,7 @@ private:
             output = screenUnder();
             surface->setDesiredOutput(output);
         }
-        surface->setMargins(layerMargins(output->geometry(), placed));
+        surface->setMargins(layerMargins(output->geometry(), placed()));
         if (window->isVisible())
             commit();
     }
@@ -177,12 +178,12 @@ private:
         if (!wlSurface || !display)
             return;
         wl_surface_commit(wlSurface);
-        if (!moving.empty() && moving.back() == placed.topLeft())
+        if (!moving.empty() && moving.back() == at)
             return;
-        moving.push_back(placed.topLeft());
+        moving.push_back(at);
         wl_callback *marker = wl_display_sync(display);
         wl_callback_add_listener(marker, &markerListener,
-                                 new Marker { window->windowHandle(), placed.topLeft() });
+                                 new Marker { window->windowHandle(), at });
         wl_display_flush(display);
     }
 
@@ -224,7 +225,7 @@ private:
         } else if (event->type() == QEvent::Show) {
             // A new surface, made where the window is placed.
             moving.clear();
-            eventOrigin = placed.topLeft();
+            eventOrigin = at;
             followPointer();
         } else if (event->type() == QEvent::Move) {
             // One of our markers, or Qt's own idea of the place: only the
@@ -241,71 +242,99 @@ private:
         return false;
     }
 
-    // The pointer's relative motion, on Qt's pointer and Qt's event queue, so
-    // that it arrives in order with the rest. False where the compositor has
-    // none to offer.
+    // The pointer's relative motion, on a pointer of our own from the start
+    // (Qt makes its own only once the pointer first arrives, which may come
+    // with the press of a drag) and on Qt's event queue, so that it arrives
+    // in order with the rest. False where the compositor has none to offer.
     bool followPointer()
     {
-        QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
-        auto *display
-            = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
-        auto *pointer
-            = static_cast<wl_pointer *>(native->nativeResourceForIntegration("wl_pointer"));
-        if (!display || !pointer)
-            return false;
-        if (pointer == followed)
-            return relative;
-        if (!relativeManager)
-            bindRelativeManager(display);
-        if (!relativeManager)
-            return false;
-        if (relative)
-            zwp_relative_pointer_v1_destroy(relative);
-        relative = zwp_relative_pointer_manager_v1_get_relative_pointer(relativeManager, pointer);
-        wl_proxy_set_queue(reinterpret_cast<wl_proxy *>(relative), nullptr);
-        zwp_relative_pointer_v1_add_listener(relative, &relativeListener, this);
-        // Once the compositor has it, every motion it reports from then on
-        // reaches us.
-        roundTrip(display);
-        followed = pointer;
-        return true;
+        if (!bound) {
+            bound = true;
+            QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
+            display = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
+            if (display)
+                bind();
+        }
+        return relative;
     }
 
-    // Round trips on a queue of our own, so that Qt's events wait meanwhile.
-    void bindRelativeManager(wl_display *display)
-    {
-        roundTrip(display, [this](wl_display *wrapped) {
-            wl_registry *registry = wl_display_get_registry(wrapped);
-            wl_registry_add_listener(registry, &registryListener, this);
-            return reinterpret_cast<wl_proxy *>(registry);
-        });
-        if (relativeManager)
-            wl_proxy_set_queue(reinterpret_cast<wl_proxy *>(relativeManager), nullptr);
-    }
-
-    template<typename Ask = std::nullptr_t>
-    static void roundTrip(wl_display *display, Ask ask = nullptr)
+    // Round trips on a queue of our own, so that Qt's events wait meanwhile:
+    // one for the globals, one for the seat's capabilities.
+    void bind()
     {
         wl_event_queue *queue = wl_display_create_queue(display);
         auto *wrapped = static_cast<wl_display *>(wl_proxy_create_wrapper(display));
         wl_proxy_set_queue(reinterpret_cast<wl_proxy *>(wrapped), queue);
-        wl_proxy *asked = nullptr;
-        if constexpr (!std::is_same_v<Ask, std::nullptr_t>)
-            asked = ask(wrapped);
+        wl_registry *registry = wl_display_get_registry(wrapped);
+        wl_registry_add_listener(registry, &registryListener, this);
         wl_display_roundtrip_queue(display, queue);
-        if (asked)
-            wl_proxy_destroy(asked);
+        wl_display_roundtrip_queue(display, queue);
+        for (wl_proxy *proxy : { reinterpret_cast<wl_proxy *>(relativeManager),
+                                 reinterpret_cast<wl_proxy *>(seat) }) {
+            if (proxy)
+                wl_proxy_set_queue(proxy, nullptr);
+        }
+        wl_registry_destroy(registry);
         wl_proxy_wrapper_destroy(wrapped);
         wl_event_queue_destroy(queue);
+        boundAll = true;
+        if (pointerOffered)
+            followOwnPointer();
     }
 
-    static void announced(void *data, wl_registry *registry, uint32_t name, const char *interface,
-                          uint32_t)
+    void followOwnPointer()
     {
-        if (qstrcmp(interface, zwp_relative_pointer_manager_v1_interface.name) == 0)
-            static_cast<LayerShellWindowSystem *>(data)->relativeManager
-                = static_cast<zwp_relative_pointer_manager_v1 *>(wl_registry_bind(
-                    registry, name, &zwp_relative_pointer_manager_v1_interface, 1));
+        if (pointer || !seat || !relativeManager)
+            return;
+        pointer = wl_seat_get_pointer(seat);
+        wl_proxy_set_queue(reinterpret_cast<wl_proxy *>(pointer), nullptr);
+        wl_pointer_add_listener(pointer, &pointerListener, this);
+        relative = zwp_relative_pointer_manager_v1_get_relative_pointer(relativeManager, pointer);
+        zwp_relative_pointer_v1_add_listener(relative, &relativeListener, this);
+        wl_display_flush(display);
+    }
+
+    static void capabilities(void *data, wl_seat *, uint32_t offered)
+    {
+        auto *self = static_cast<LayerShellWindowSystem *>(data);
+        self->pointerOffered = offered & WL_SEAT_CAPABILITY_POINTER;
+        // Later, once bound: the pointer arrived after the start.
+        if (self->pointerOffered && self->boundAll)
+            self->followOwnPointer();
+    }
+
+    static void seatName(void *, wl_seat *, const char *) { }
+
+    static constexpr wl_seat_listener seatListener = { capabilities, seatName };
+
+    // Our pointer's own events go unused: Qt's pointer has them too.
+    static void entered(void *, wl_pointer *, uint32_t, wl_surface *, wl_fixed_t, wl_fixed_t) { }
+    static void left(void *, wl_pointer *, uint32_t, wl_surface *) { }
+    static void moved(void *, wl_pointer *, uint32_t, wl_fixed_t, wl_fixed_t) { }
+    static void button(void *, wl_pointer *, uint32_t, uint32_t, uint32_t, uint32_t) { }
+    static void axis(void *, wl_pointer *, uint32_t, uint32_t, wl_fixed_t) { }
+    static void frame(void *, wl_pointer *) { }
+    static void axisSource(void *, wl_pointer *, uint32_t) { }
+    static void axisStop(void *, wl_pointer *, uint32_t, uint32_t) { }
+    static void axisDiscrete(void *, wl_pointer *, uint32_t, int32_t) { }
+    static void axisValue120(void *, wl_pointer *, uint32_t, int32_t) { }
+
+    static constexpr wl_pointer_listener pointerListener
+        = { entered, left,       moved,    button,       axis,
+            frame,   axisSource, axisStop, axisDiscrete, axisValue120 };
+
+    static void announced(void *data, wl_registry *registry, uint32_t name, const char *interface,
+                          uint32_t version)
+    {
+        auto *self = static_cast<LayerShellWindowSystem *>(data);
+        if (qstrcmp(interface, zwp_relative_pointer_manager_v1_interface.name) == 0) {
+            self->relativeManager = static_cast<zwp_relative_pointer_manager_v1 *>(
+                wl_registry_bind(registry, name, &zwp_relative_pointer_manager_v1_interface, 1));
+        } else if (qstrcmp(interface, wl_seat_interface.name) == 0 && !self->seat) {
+            self->seat = static_cast<wl_seat *>(
+                wl_registry_bind(registry, name, &wl_seat_interface, qMin(version, 5u)));
+            wl_seat_add_listener(self->seat, &seatListener, self);
+        }
     }
 
     static void removed(void *, wl_registry *, uint32_t) { }
@@ -330,7 +359,16 @@ private:
     const int version;
     LayerShellQt::Window *surface = nullptr;
     QScreen *output = nullptr;
-    QRect placed;
+    // Where the window is placed: kept apart, as a rectangle of stored values
+    // could overflow, and made one within any layout's reach.
+    QPoint at;
+    QSize size;
+    QRect placed() const
+    {
+        const int reach = 1 << 24;
+        return QRect(qBound(-reach, at.x(), reach), qBound(-reach, at.y(), reach),
+                     qBound(0, size.width(), reach), qBound(0, size.height(), reach));
+    }
     // Where the compositor had the surface when the events now delivered
     // happened, and where it has been asked to put it since, oldest first.
     QPoint eventOrigin;
@@ -352,7 +390,12 @@ private:
     std::deque<Motion> motions;
     zwp_relative_pointer_manager_v1 *relativeManager = nullptr;
     zwp_relative_pointer_v1 *relative = nullptr;
-    wl_pointer *followed = nullptr;
+    wl_display *display = nullptr;
+    wl_seat *seat = nullptr;
+    wl_pointer *pointer = nullptr;
+    bool pointerOffered = false;
+    bool bound = false;
+    bool boundAll = false;
 };
 
 } // namespace

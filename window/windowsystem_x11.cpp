@@ -148,7 +148,8 @@ private:
 
     void placementAsked()
     {
-        asked = QRect(window->pos(), window->size());
+        askedAt = window->pos();
+        askedSize = window->size();
         matched = mismatched = 0;
     }
 
@@ -173,8 +174,9 @@ private:
             xcb_get_geometry_reply(connection, size, nullptr), &std::free);
         if (!at || !geometry)
             return;
-        const QRect actual(at->dst_x, at->dst_y, geometry->width, geometry->height);
-        if (actual == asked) {
+        const QPoint actualAt(at->dst_x, at->dst_y);
+        const QSize actualSize(geometry->width, geometry->height);
+        if (actualAt == askedAt && actualSize == askedSize) {
             honoured = ++matched >= settled;
             mismatched = 0;
             return;
@@ -184,8 +186,8 @@ private:
             std::fprintf(stderr,
                          "zorvi: this compositor does not put an XWayland window where it asks "
                          "(at %d,%d %dx%d, not %d,%d %dx%d): the frame cannot be placed\n",
-                         actual.x(), actual.y(), actual.width(), actual.height(), asked.x(),
-                         asked.y(), asked.width(), asked.height());
+                         actualAt.x(), actualAt.y(), actualSize.width(), actualSize.height(),
+                         askedAt.x(), askedAt.y(), askedSize.width(), askedSize.height());
             std::exit(1);
         }
     }
@@ -196,7 +198,9 @@ private:
     bool nudged = false;
     QSize shapedSize;
     StackingWatch *stackingWatch = nullptr;
-    QRect asked;
+    // Kept apart: a rectangle of stored values could overflow.
+    QPoint askedAt;
+    QSize askedSize;
     bool honoured = false;
     int matched = 0;
     int mismatched = 0;

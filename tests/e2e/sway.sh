@@ -108,7 +108,7 @@ within 10 test -s "$tmp/display" || fail "no XWayland display"
 DISPLAY=$(<"$tmp/display") QT_QPA_PLATFORM=xcb "$zorvi" 2>"$tmp/xwayland.log" &
 forced=$!
 gone() { [ "$(cut -d ' ' -f 3 "/proc/$forced/stat" 2>/dev/null || echo Z)" = Z ]; }
-within 30 gone || fail "still running through XWayland"
+within 30 gone || { fail "still running through XWayland"; kill $forced; }
 wait $forced
 same "$? $(grep -c 'does not put an XWayland window where it asks' "$tmp/xwayland.log")" "1 1"
 
