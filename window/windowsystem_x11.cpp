@@ -58,12 +58,14 @@ public:
     void move(const QPoint &topLeft) override
     {
         window->move(topLeft);
+        askedAt = topLeft;
         placementAsked();
     }
 
     void resize(const QSize &size) override
     {
         window->resize(size);
+        askedSize = size;
         placementAsked();
     }
 
@@ -146,12 +148,7 @@ private:
         window->resize(size);
     }
 
-    void placementAsked()
-    {
-        askedAt = window->pos();
-        askedSize = window->size();
-        matched = mismatched = 0;
-    }
+    void placementAsked() { matched = mismatched = 0; }
 
     // Some compositors place an XWayland window after their own rules and
     // not where it asked: there the store would name a place the frame is
