@@ -1,17 +1,19 @@
 #include "recorderlaunch.h"
 #include "scrm.h"
 #include "singleinstance.h"
+#include "windowsystem.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
-    // A Wayland client cannot place its own window, and placing it is all
-    // this tool does: go through XWayland unless the user chose otherwise.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")
-        && (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")
-            || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // Before the application object: the window system it connects to.
+    QString why;
+    if (!chooseWindowSystem(&why)) {
+        std::fprintf(stderr, "zorvi: %s\n", qPrintable(why));
+        return 1;
     }
 
     QApplication app(argc, argv);

@@ -2,9 +2,12 @@
 #include "capturewgt.h"
 #include "presets.h"
 #include "settings.h"
+#include "windowsystem.h"
 
 #include <QIcon>
+#include <QLayout>
 #include <QPushButton>
+#include <QRegion>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -43,7 +46,7 @@ SCRM::SCRM(QWidget *parent)
       pressPoint(0, 0),
       borderThickness(0),
       topmostTimer(nullptr),
-      stackingWatch(nullptr)
+      windowSystem(createWindowSystem(this))
 {
     int startX;
     int startY;
@@ -62,7 +65,7 @@ SCRM::SCRM(QWidget *parent)
 
     // Until the window is shown its screen is the one under its geometry, so
     // the presets and the scale below are those of the stored position.
-    move(startX, clampedSum(startY, -21));
+    windowSystem->move(QPoint(startX, clampedSum(startY, -21)));
     rebuildPresets();
 
     titleBarSize = QSize(width, 20);
@@ -71,10 +74,10 @@ SCRM::SCRM(QWidget *parent)
     windowSize = QSize(width, clampedSum(height, 21));
 
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setSurfaceAttributes();
+    windowSystem->prepare();
     setWindowIcon(QIcon(QStringLiteral(":/Image/LOGO.ico")));
-    resize(windowSize);
-    currentScreen = screen();
+    windowSystem->resize(windowSize);
+    currentScreen = windowSystem->screen();
 
     buildUi();
 
@@ -87,7 +90,7 @@ SCRM::SCRM(QWidget *parent)
     connect(smallerButton, SIGNAL(pressed()), this, SLOT(pressedSmallerBtn()));
     connect(smallerButton, SIGNAL(released()), this, SLOT(releasedSmallerBtn()));
 
-    dpiScale = screen()->logicalDotsPerInch() / 96.0;
+    dpiScale = windowSystem->screen()->logicalDotsPerInch() / 96.0;
     readSetting("capture_border", &borderThickness, 0);
     setAttribute(Qt::WA_MouseTracking);
     resizing = false;
@@ -96,16 +99,16 @@ SCRM::SCRM(QWidget *parent)
     topmostTimer = new QTimer(this);
     connect(topmostTimer, SIGNAL(timeout()), this, SLOT(timeoutSlot()));
     topmostTimer->start(50);
-    watchDisplayChanges();
+    windowSystem->watchDisplayChanges();
 
-    move(100, 100);
+    windowSystem->move(QPoint(100, 100));
 }
 
 SCRM::~SCRM() = default;
 
 void SCRM::rebuildPresets()
 {
-    sizePresets = presetsForScreen(screen()->geometry().size());
+    sizePresets = presetsForScreen(windowSystem->screen()->geometry().size());
 }
 
 void SCRM::showEvent(QShowEvent *event)
@@ -120,6 +123,30 @@ void SCRM::showEvent(QShowEvent *event)
 
 void SCRM::writeOverlayPosition()
 {
-    const QPoint corner = captureWidget->mapToGlobal(QPoint(0, 0));
+    const QPoint corner = windowSystem->mapToGlobal(captureWidget, QPoint(0, 0));
     writePosition(corner.x(), corner.y());
+}
+
+bool SCRM::nativeEvent(const QByteArray &eventType, void *message, long *result)
+{
+    return windowSystem->nativeEvent(message) || QWidget::nativeEvent(eventType, message, result);
+}
+
+void SCRM::timeoutSlot()
+{
+    windowSystem->keepOnTop();
+}
+
+void SCRM::updateInteriorMask()
+{
+    // The frame and the title bar take the clicks; the interior passes them
+    // to what lies below.
+    if (captureWidget->isHidden()) {
+        windowSystem->setInputRegion(QRegion());
+        return;
+    }
+    layout()->activate();
+    const int t = captureWidget->frameThickness();
+    const QRect interior = captureWidget->geometry().adjusted(t, t, -t, -t);
+    windowSystem->setInputRegion(QRegion(rect()).subtracted(QRegion(interior)));
 }

@@ -18,7 +18,7 @@ class QTimer;
 QT_END_NAMESPACE
 
 class CaptureWgt;
-class StackingWatch;
+class WindowSystem;
 
 class SCRM : public QWidget
 {
@@ -55,8 +55,6 @@ private:
     void writeOverlayPosition();
     void resizeCapture(int newWidth);
     void finishMove(bool moved);
-    void setSurfaceAttributes();
-    void watchDisplayChanges();
     void updateInteriorMask();
 
     QPoint dragOffset;
@@ -83,8 +81,8 @@ private:
     QPoint pressPoint;
     int borderThickness;
     QTimer *topmostTimer;
-    // X11: tells the tick when a raise may be needed (created on its first run).
-    StackingWatch *stackingWatch;
+    // Placing, keeping on top, the input region, display changes.
+    WindowSystem *windowSystem;
 };
 
 #endif // SCRM_H

@@ -1,7 +1,8 @@
-#include "scrm.h"
 #include "capturewgt.h"
 #include "presets.h"
+#include "scrm.h"
 #include "settings.h"
+#include "windowsystem.h"
 
 #include <QIcon>
 #include <QPushButton>
@@ -77,6 +78,6 @@ void SCRM::stepTo(int presetIndex)
     windowSize = QSize(preset.width(), preset.height() + 40);
     // Delivers the resize event before it returns, so a placement at the
     // screen's corner writes the position before the size below.
-    resize(windowSize);
+    windowSystem->resize(windowSize);
     writeSize(captureRect.width(), captureRect.height());
 }

@@ -1,5 +1,6 @@
-#include "scrm.h"
 #include "presets.h"
+#include "scrm.h"
+#include "windowsystem.h"
 
 #include <QKeyEvent>
 
@@ -14,7 +15,7 @@ void SCRM::keyPressEvent(QKeyEvent *event)
         // Right and Down widen, Left and Up narrow.
         resizeCapture(captureRect.width() + step.x() + step.y());
     } else {
-        move(pos() + step);
+        windowSystem->move(windowSystem->position() + step);
         writeOverlayPosition();
     }
 }

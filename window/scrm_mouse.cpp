@@ -1,7 +1,8 @@
-#include "scrm.h"
 #include "capturewgt.h"
 #include "presets.h"
+#include "scrm.h"
 #include "settings.h"
+#include "windowsystem.h"
 
 #include <QMouseEvent>
 #include <QScreen>
@@ -13,7 +14,7 @@ void SCRM::mousePressEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     dragging = true;
-    dragOffset = roundHalfUp(event->screenPos()) - pos();
+    dragOffset = roundHalfUp(windowSystem->eventPosition(event)) - windowSystem->position();
     pressWidth = width();
     pressPoint = roundHalfUp(event->localPos());
     if (gripRect.contains(pressPoint, false))
@@ -23,8 +24,8 @@ void SCRM::mousePressEvent(QMouseEvent *event)
 void SCRM::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint local = roundHalfUp(event->localPos());
-    const Qt::CursorShape shape =
-        gripRect.contains(local, false) ? Qt::SizeFDiagCursor : Qt::ArrowCursor;
+    const Qt::CursorShape shape
+        = gripRect.contains(local, false) ? Qt::SizeFDiagCursor : Qt::ArrowCursor;
     // Asking the window system again for the cursor it has costs a request
     // on every move.
     if (cursor().shape() != shape)
@@ -33,7 +34,7 @@ void SCRM::mouseMoveEvent(QMouseEvent *event)
     if (resizing) {
         resizeCapture(pressWidth + (local.x() - pressPoint.x()));
     } else if (dragging) {
-        move(roundHalfUp(event->screenPos()) - dragOffset);
+        windowSystem->move(roundHalfUp(windowSystem->eventPosition(event)) - dragOffset);
         writeOverlayPosition();
     }
 }
@@ -49,19 +50,22 @@ void SCRM::resizeCapture(int newWidth)
     captureRect.setRight(captureRect.left() + capture.width() - 1);
     captureRect.setBottom(captureRect.top() + capture.height() - 1);
     windowSize = QSize(capture.width(), capture.height() + 21);
-    resize(windowSize);
+    windowSystem->resize(windowSize);
     writeSize(capture.width(), capture.height());
 }
 
 // The end of a drag, a corner resize or a keyboard move.
 void SCRM::finishMove(bool moved)
 {
-    if (moved && screen() != currentScreen) {
-        currentScreen = screen();
+    if (moved)
+        windowSystem->finishMove();
+    QScreen *screen = windowSystem->screen();
+    if (moved && screen != currentScreen) {
+        currentScreen = screen;
         rebuildPresets();
     }
     // Written so that a NaN on either side counts as a change of scale.
-    const double scale = screen()->logicalDotsPerInch() / 96.0;
+    const double scale = screen->logicalDotsPerInch() / 96.0;
     if (!(scale == dpiScale))
         std::exit(0);
     dragging = false;
@@ -72,7 +76,7 @@ void SCRM::resizeEvent(QResizeEvent *event)
 {
     // The size the window asked for decides, not the one the event carries.
     if (windowSize.width() == sizePresets.last().width()) {
-        move(screen()->geometry().topLeft());
+        windowSystem->move(windowSystem->screen()->geometry().topLeft());
         writeOverlayPosition();
     }
     gripRect = gripRectFor(size(), frameThicknessFor(borderThickness));

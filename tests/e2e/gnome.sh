@@ -1,0 +1,80 @@
+#!/bin/bash
+# The real picker on headless GNOME (mutter), through XWayland: driven by
+# mutter's own remote-desktop interface, the screen read back from its screen
+# cast, the region through zorvi-settings. Runs in a D-Bus session of its own
+# with PipeWire. Prints a line for each expectation that fails and exits 1 if
+# any did.
+#
+#     tests/e2e/gnome.sh ZORVI ZORVI_SETTINGS ZORVI_REMOTEDESKTOP
+[ -n "${ZORVI_GNOME_BUS:-}" ] || ZORVI_GNOME_BUS=1 exec dbus-run-session -- "$0" "$@"
+source "$(dirname "$0")/../common/check.sh"
+zorvi=$1 zs=$2 remotedesktop=$3
+export XDG_RUNTIME_DIR=$tmp HOME=$tmp XDG_CONFIG_HOME=$tmp/config
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE XAUTHORITY
+chmod 700 "$tmp"
+
+pipewire >"$tmp/pipewire.log" 2>&1 &
+wireplumber >"$tmp/wireplumber.log" 2>&1 &
+mutter --headless --wayland --virtual-monitor 1280x720 --wayland-display gnome \
+    >"$tmp/mutter.log" 2>&1 &
+xwayland() { pgrep -a Xwayland | grep -F -- "-auth $tmp/" | sed -n 's/.*Xwayland :\([0-9]*\) .*/\1/p'; }
+within 30 eval '[ -S "$tmp/gnome" ] && [ -n "$(xwayland)" ]' ||
+    { echo "FAIL: mutter did not start"; cat "$tmp/mutter.log"; exit 1; }
+export WAYLAND_DISPLAY=gnome DISPLAY=:$(xwayland) XAUTHORITY=$(compgen -G "$tmp/.mutter-Xwaylandauth.*")
+
+# The eye: the screen cast's next frame.
+screen() {
+    timeout 20 gst-launch-1.0 -q pipewiresrc path="$node" num-buffers=1 ! videoconvert ! pngenc ! \
+        filesink location="$tmp/screen.png" &&
+        convert "$tmp/screen.png" -crop "${2}+${1/,/+}" +repage ppm:-
+}
+source "$(dirname "$0")/wayland.sh"
+hand "$remotedesktop"
+within 20 grep -q node "$tmp/pointer.out" || { echo "FAIL: no screen cast"; exit 1; }
+node=$(awk '/node/ { print $2 }' "$tmp/pointer.out")
+
+"$zs" init --border 3 >/dev/null || fail "no key"
+# A Wayland window below the frame: 640 x 480, centred; it prints the clicks
+# it gets.
+stdbuf -oL wev >"$tmp/wev" 2>&1 &
+within 10 grep -q xdg_toplevel "$tmp/wev" || fail "no window below"
+
+"$zorvi" 2>"$tmp/zorvi.log" &
+picker=$!
+within 20 is 690 105 $title || fail "no title bar at (100, 100): $(cat "$tmp/zorvi.log")"
+same "$(frames 99,300 602x1)" "1-3 598-600 "
+
+check=drag
+drag 680 108 780 158
+within 10 is 200 170 $frame || fail "not dragged"
+same "$(region)" "200 170 600 338"
+framed
+
+check=resize
+read -r x y w h < <(region)
+drag $((x + w - 2)) $((y + h)) $((x + w - 102)) $((y + h + 50)) # the corner grip, 100 to the left
+same "$(region)" "$x $y 500 281"
+framed
+
+check=frame_click
+clicks() { grep -c 'button: 272 (left), state: 1 (pressed)' "$tmp/wev"; }
+click 698 300 # on the frame, over the Wayland window: the frame's
+same "$(clicks)" 0
+# A click inside the frame reaches the Wayland window below only some of the
+# time (mutter 43 does not always take the X input shape as the window's
+# input region): a figure, not a verdict.
+click 500 300
+within 5 eval '[ "$(clicks)" -ge 1 ]'
+echo "an interior click reached the Wayland window below: $(clicks) of 1"
+
+check=forced_wayland
+# Told to be a Wayland window, which mutter would place itself: refused.
+kill $picker
+QT_QPA_PLATFORM=wayland timeout 20 "$zorvi" 2>"$tmp/forced.log"
+same "$? $(grep -c 'offers no zwlr_layer_shell_v1' "$tmp/forced.log")" "1 1"
+
+exec 3>&-
+kill $picker $(jobs -p) 2>/dev/null
+within 10 eval '[ -z "$(jobs -rp)" ]' || kill -9 $(jobs -rp) 2>/dev/null
+wait
+exit $failed

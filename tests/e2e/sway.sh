@@ -1,0 +1,118 @@
+#!/bin/bash
+# The real picker on headless sway, natively as a layer surface: driven by
+# our virtual pointer, read back through zorvi-settings and grim. Two outputs,
+# 1280x720 at (0, 0) and 1024x768 at (1280, 0). sway refuses root: as root the
+# script runs itself as an unprivileged user, made if missing
+# (ZORVI_TEST_USER, zorvi-wayland). Prints a line for each expectation that
+# fails and exits 1 if any did.
+#
+#     tests/e2e/sway.sh ZORVI ZORVI_SETTINGS ZORVI_VPOINTER
+if [ "$(id -u)" = 0 ]; then
+    user=${ZORVI_TEST_USER:-zorvi-wayland}
+    id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user" ||
+        { echo "FAIL: no user $user to run sway"; exit 1; }
+    # That user may not reach this tree (a clone under /root): it runs copies.
+    stage=$(mktemp -d)
+    mkdir "$stage/e2e" "$stage/common"
+    cp "$0" "$(dirname "$0")/wayland.sh" "$stage/e2e/" &&
+        cp "$(dirname "$0")/../common/check.sh" "$stage/common/" &&
+        cp "$1" "$2" "$3" "$stage/" && chmod -R a+rX "$stage" || exit 1
+    runuser -u "$user" -- "$stage/e2e/$(basename "$0")" "$stage/$(basename "$1")" \
+        "$stage/$(basename "$2")" "$stage/$(basename "$3")"
+    status=$?
+    rm -rf "$stage"
+    exit $status
+fi
+source "$(dirname "$0")/../common/check.sh"
+zorvi=$1 zs=$2 vpointer=$3
+export XDG_RUNTIME_DIR=$tmp HOME=$tmp XDG_CONFIG_HOME=$tmp/config
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE SWAYSOCK
+# The sanitizers' leak report would need files this user may not read.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+chmod 700 "$tmp"
+layout=2304x768
+
+cat >"$tmp/sway.conf" <<CONF
+output HEADLESS-1 resolution 1280x720 position 0 0
+output HEADLESS-2 resolution 1024x768 position 1280 0
+xwayland enable
+CONF
+WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
+    sway -c "$tmp/sway.conf" >"$tmp/sway.log" 2>&1 &
+sway=$!
+socket() { compgen -G "$tmp/wayland-*.lock" >/dev/null; }
+within 20 socket || { echo "FAIL: sway did not start"; cat "$tmp/sway.log"; exit 1; }
+lock=$(compgen -G "$tmp/wayland-*.lock")
+export WAYLAND_DISPLAY=$(basename "${lock%.lock}")
+export SWAYSOCK=$(compgen -G "$tmp/sway-ipc.*.sock")
+
+screen() { grim -t ppm -g "$1 $2" -; }
+source "$(dirname "$0")/wayland.sh"
+hand "$vpointer" $layout
+
+"$zs" init --border 3 >/dev/null || fail "no key"
+# A Wayland window below the frame, tiled over the first output; it prints the
+# clicks it gets.
+stdbuf -oL wev >"$tmp/wev" 2>&1 &
+within 10 grep -q xdg_toplevel "$tmp/wev" || fail "no window below"
+
+"$zorvi" 2>"$tmp/zorvi.log" &
+picker=$!
+within 20 is 690 105 $title || fail "no title bar at (100, 100): $(cat "$tmp/zorvi.log")"
+# At start: 600 x 338 below the title bar at (100, 100); the store has its size.
+same "$("$zs" get capture_width) $("$zs" get capture_height)" "600 338"
+same "$(frames 99,300 602x1)" "1-3 598-600 "
+
+check=drag
+drag 680 108 917 259
+within 10 is 337 271 $frame || fail "not dragged"
+same "$(region)" "337 271 600 338"
+framed
+
+check=resize
+read -r x y w h < <(region)
+drag $((x + w - 2)) $((y + h)) $((x + w - 102)) $((y + h + 50)) # the corner grip, 100 to the left
+same "$(region)" "$x $y 500 281"
+framed
+
+check=click
+read -r x y w h < <(region --inner)
+click $((x + w / 2)) $((y + h / 2))
+click $((x - 2)) $((y + h / 2))
+same "$(grep -c 'button: 272 (left), state: 1 (pressed)' "$tmp/wev")" 1
+
+check=above
+swaymsg '[app_id="wev"] fullscreen enable' >/dev/null
+sleep 0.5
+is $((x - 1)) $((y + 5)) $frame || fail "the frame is not above a fullscreen window"
+
+check=second_output
+drag 400 260 1343 260 # onto the second output's left edge
+read -r x y w h < <(region)
+((x >= 1280)) || fail "not on the second output: $x"
+within 10 is $((x + 1)) $((y + 1)) $frame || fail "no frame on the second output at $x,$y"
+framed
+# That output's presets: the grip pulled to its right edge gives its last
+# one, and the window its corner.
+drag $((x + w - 2)) $((y + h)) 2303 $((y + h))
+same "$(region)" "1280 20 1024 748"
+within 10 is 1280 20 $frame || fail "not at the second output's corner"
+
+check=xwayland
+# Told to go through XWayland, where sway places windows after its own rules:
+# it says so and exits 1 rather than publish a place the frame is not at.
+kill $picker
+swaymsg '[app_id="wev"] fullscreen disable' >/dev/null
+swaymsg exec "echo \$DISPLAY >$tmp/display" >/dev/null
+within 10 test -s "$tmp/display" || fail "no XWayland display"
+DISPLAY=$(<"$tmp/display") QT_QPA_PLATFORM=xcb "$zorvi" 2>"$tmp/xwayland.log" &
+forced=$!
+gone() { [ "$(cut -d ' ' -f 3 "/proc/$forced/stat" 2>/dev/null || echo Z)" = Z ]; }
+within 30 gone || { fail "still running through XWayland"; kill $forced; }
+wait $forced
+same "$? $(grep -c 'does not put an XWayland window where it asks' "$tmp/xwayland.log")" "1 1"
+
+exec 3>&-
+kill $picker $sway $(jobs -p) 2>/dev/null
+wait
+exit $failed

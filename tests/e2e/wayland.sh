@@ -1,0 +1,60 @@
+# Sourced by the Wayland tests, after check.sh: the hand (a pointer program
+# fed through a pipe) and the eye (the test's own `screen X,Y WxH`, which
+# prints that part of the screen as a PPM image), and what they check of the
+# frame against the store.
+#
+#     hand POINTER_COMMAND...; then point, drag, click, frames, is, framed
+title=48a4f6 frame=d42b10
+region() { "$zs" region "$@"; }
+
+# The one pointer of the session. point COMMAND... waits until the
+# compositor has taken them.
+hand() {
+    mkfifo "$tmp/pointer"
+    "$@" <"$tmp/pointer" >"$tmp/pointer.out" &
+    exec 3>"$tmp/pointer"
+    synced=0
+}
+point() {
+    printf '%s\n' "$@" sync >&3
+    synced=$((synced + 1))
+    within 10 eval '[ "$(grep -c ok "$tmp/pointer.out")" -ge $synced ]' || fail "the pointer is stuck"
+}
+# drag X Y X Y...: a hand's drag along the path, in small steps, after a
+# hover at the start.
+drag() {
+    local steps=("move $1 $2" "wait 200" down) x=$1 y=$2 i
+    shift 2
+    while [ $# -gt 1 ]; do
+        for i in $(seq 20); do
+            steps+=("wait 10" "move $((x + ($1 - x) * i / 20)) $((y + ($2 - y) * i / 20))")
+        done
+        x=$1 y=$2
+        shift 2
+    done
+    point "${steps[@]}" "wait 50" up "wait 100"
+}
+click() { point "move $1 $2" "wait 100" down "wait 20" up "wait 100"; }
+
+pixels() { screen "$@" | convert ppm:- -depth 8 rgb:- | od -An -v -tx1 -w3 | tr -d ' '; }
+is() { [ "$(pixels "$1,$2" 1x1)" = "$3" ]; }
+# frames X,Y WxH: where the frame's colour lies along a line of the screen,
+# as FIRST-LAST ranges of offsets into it.
+frames() {
+    pixels "$@" | awk -v f=$frame 'BEGIN { s = -1 } { if ($1 == f) { if (s < 0) s = NR - 1; e = NR - 1 }
+        else if (s >= 0) { printf "%d-%d ", s, e; s = -1 } } END { if (s >= 0) printf "%d-%d ", s, e }'
+}
+# framed: the frame lies exactly on the published region's edges (a line
+# across and one down, reaching a pixel beyond), and a capture of the inner
+# region holds none of it.
+framed() {
+    local x y w h b
+    read -r x y w h < <(region)
+    b=$(($(region --inner --format %x) - x))
+    same "$(frames "$((x - 1)),$((y + h / 2))" $((w + 2))x1)" "1-$b $((w - b + 1))-$w "
+    # Down, to the region's last row: the frame's bottom strip may reach a row
+    # below it (the window is 21 pixels taller than the region).
+    [[ $(frames "$((x + w / 2)),$y" 1x$h) =~ ^0-$((b - 1))\ [0-9]+-$((h - 1))\ $ ]] ||
+        fail "not framed down: $(frames "$((x + w / 2)),$y" 1x$h)"
+    same "$(pixels $(region --inner --format '%x,%y %wx%h') | grep -c $frame)" 0
+}

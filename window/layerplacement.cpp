@@ -1,0 +1,26 @@
+#include "layerplacement.h"
+
+QMargins layerMargins(const QRect &output, const QRect &global)
+{
+    const int left = global.x() - output.x();
+    const int top = global.y() - output.y();
+    return QMargins(left, top, output.width() - left - global.width(),
+                    output.height() - top - global.height());
+}
+
+QRect layerGeometry(const QRect &output, const QMargins &margins)
+{
+    return QRect(output.x() + margins.left(), output.y() + margins.top(),
+                 output.width() - margins.left() - margins.right(),
+                 output.height() - margins.top() - margins.bottom());
+}
+
+int layerOutput(const QVector<QRect> &outputs, const QRect &global, int current)
+{
+    const QPoint centre(global.x() + global.width() / 2, global.y() + global.height() / 2);
+    for (int i = 0; i < outputs.size(); ++i) {
+        if (outputs.at(i).contains(centre))
+            return i;
+    }
+    return current >= 0 && current < outputs.size() ? current : 0;
+}

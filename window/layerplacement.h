@@ -1,0 +1,23 @@
+// Where a layer surface is: it lives on one output, anchored to all four
+// edges, and its margins from them give its place and size. The store and
+// the rest of the window speak logical global coordinates, the outputs'
+// layout. Plain functions, so that they can be checked without a compositor.
+#ifndef LAYERPLACEMENT_H
+#define LAYERPLACEMENT_H
+
+#include <QMargins>
+#include <QRect>
+#include <QVector>
+
+// The margins that put a window at `global` on an output with the logical
+// geometry `output`; negative where the window reaches past that edge.
+QMargins layerMargins(const QRect &output, const QRect &global);
+// The global rectangle those margins give on that output.
+QRect layerGeometry(const QRect &output, const QMargins &margins);
+
+// The output a window at `global` belongs on: the one that holds its centre
+// (the pixel right of and below the middle for even sizes), else `current`
+// when it is valid, else the first.
+int layerOutput(const QVector<QRect> &outputs, const QRect &global, int current);
+
+#endif // LAYERPLACEMENT_H

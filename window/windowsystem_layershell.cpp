@@ -1,0 +1,406 @@
+// Wayland compositors with layer-shell (wlroots compositors such as sway,
+// KWin): the window is one layer surface on the overlay layer, anchored to
+// all four edges of its output, placed and sized by its margins alone. The
+// compositor never moves it for us, and with LayerShellQt 5.27 a plain
+// resize would snap back: margins are what every such compositor honours.
+#include "layerplacement.h"
+#include "relative-pointer-unstable-v1-client-protocol.h"
+#include "windowsystem.h"
+
+#include <LayerShellQt/Window>
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QRegion>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+#include <qpa/qplatformnativeinterface.h>
+#include <qpa/qwindowsysteminterface.h>
+
+#include <wayland-client.h>
+
+#include <cstdlib>
+#include <deque>
+#include <optional>
+
+namespace {
+
+class LayerShellWindowSystem : public WindowSystem
+{
+public:
+    LayerShellWindowSystem(QWidget *window, int layerShellVersion)
+        : WindowSystem(window), version(layerShellVersion)
+    { }
+
+    void prepare() override
+    {
+        // Translucent: the interior is see-through by its own pixels.
+        window->setAttribute(Qt::WA_TranslucentBackground);
+        window->winId();
+        surface = LayerShellQt::Window::get(window->windowHandle());
+        // Above every window, fullscreen ones too: nothing to raise from the
+        // timer.
+        surface->setLayer(LayerShellQt::Window::LayerOverlay);
+        surface->setAnchors(LayerShellQt::Window::Anchors(
+            LayerShellQt::Window::AnchorTop | LayerShellQt::Window::AnchorBottom
+            | LayerShellQt::Window::AnchorLeft | LayerShellQt::Window::AnchorRight));
+        // Placed over whatever panels reserve, and reserving nothing itself.
+        surface->setExclusiveZone(-1);
+        // Never take the keyboard by ourselves; where the compositor offers
+        // it (version 4), a click gives it to us for the arrow keys.
+        surface->setKeyboardInteractivity(version >= 4
+                                              ? LayerShellQt::Window::KeyboardInteractivityOnDemand
+                                              : LayerShellQt::Window::KeyboardInteractivityNone);
+        surface->setScope(QStringLiteral("zorvi"));
+        window->installEventFilter(this);
+        place();
+    }
+
+    // Qt cannot tell where a Wayland window is (it takes it for (0, 0)):
+    // here the margins say, and so the window's place is kept here.
+    void move(const QPoint &topLeft) override
+    {
+        at = topLeft;
+        place();
+    }
+
+    void resize(const QSize &size) override
+    {
+        // Before the resize: its resize event may place the window anew.
+        this->size = size;
+        place();
+        window->resize(size);
+    }
+
+    QPoint position() const override { return at; }
+
+    QPoint mapToGlobal(const QWidget *widget, const QPoint &point) const override
+    {
+        return at + widget->mapTo(window, point);
+    }
+
+    // A pointer event's local position is relative to where the compositor
+    // had the surface, and during a drag compositors disagree on that (sway
+    // keeps the place at the press). So a drag follows the pointer's own
+    // motion since the press, as the compositor reports it with the same
+    // clock as the events; without that report, the place it moved the
+    // surface to (markers, below).
+    QPointF eventPosition(const QMouseEvent *event) const override
+    {
+        if (!dragFrom)
+            return eventOrigin + event->localPos();
+        QPointF moved;
+        for (const Motion &motion : motions) {
+            if (motion.time > dragFrom->time && motion.time <= event->timestamp())
+                moved += motion.delta;
+        }
+        return dragFrom->at + moved;
+    }
+
+    QScreen *screen() const override { return output ? output : screenUnder(); }
+
+    void finishMove() override
+    {
+        // A layer surface shows on its own output only: one that now belongs
+        // on another is made anew there.
+        QScreen *under = screenUnder();
+        if (!window->isVisible() || !output || under == output)
+            return;
+        window->hide();
+        output = under;
+        surface->setDesiredOutput(output);
+        place();
+        window->show();
+    }
+
+    // Nothing to raise on the overlay layer; the tick only makes sure the
+    // pointer's motion is followed before any drag begins.
+    void keepOnTop() override { followPointer(); }
+
+    void setInputRegion(const QRegion &region) override
+    {
+        // The mask becomes the surface's input region: clicks in the interior
+        // reach the window below, Wayland or X.
+        if (region.isEmpty())
+            window->clearMask();
+        else
+            window->setMask(region);
+    }
+
+    void watchDisplayChanges() override
+    {
+        const auto quit = [] { std::exit(0); };
+        connect(qApp, &QGuiApplication::screenAdded, this, quit);
+        connect(qApp, &QGuiApplication::screenRemoved, this, quit);
+        connect(qApp, &QGuiApplication::primaryScreenChanged, this, quit);
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        for (QScreen *screen : screens)
+            connect(screen, &QScreen::geometryChanged, this, quit);
+    }
+
+private:
+    QScreen *screenUnder() const
+    {
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        QVector<QRect> outputs;
+        for (QScreen *screen : screens)
+            outputs << screen->geometry();
+        return screens.at(layerOutput(outputs, placed(), screens.indexOf(output)));
+    }
+
+    void place()
+    {
+        if (!surface)
+            return;
+        if (!window->isVisible()) {
+            output = screenUnder();
+            surface->setDesiredOutput(output);
+        }
+        surface->setMargins(layerMargins(output->geometry(), placed()));
+        if (window->isVisible())
+            commit();
+    }
+
+    // Margins take effect with the surface's next commit: made at once, and
+    // followed by a marker. The compositor answers the marker once it has
+    // moved the surface, after every event it sent from the old place;
+    // Qt's own queue hands them on in that order, and the marker with them,
+    // as a move of the window to where it now is.
+    void commit()
+    {
+        QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
+        auto *wlSurface = static_cast<wl_surface *>(
+            native->nativeResourceForWindow("surface", window->windowHandle()));
+        auto *display
+            = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
+        if (!wlSurface || !display)
+            return;
+        wl_surface_commit(wlSurface);
+        if (!moving.empty() && moving.back() == at)
+            return;
+        moving.push_back(at);
+        wl_callback *marker = wl_display_sync(display);
+        wl_callback_add_listener(marker, &markerListener,
+                                 new Marker { window->windowHandle(), at });
+        wl_display_flush(display);
+    }
+
+    struct Marker
+    {
+        QPointer<QWindow> window;
+        QPoint at;
+    };
+
+    static void markerDone(void *data, wl_callback *callback, uint32_t)
+    {
+        Marker *marker = static_cast<Marker *>(data);
+        if (marker->window)
+            QWindowSystemInterface::handleGeometryChange(
+                marker->window, QRect(marker->at, marker->window->geometry().size()));
+        delete marker;
+        wl_callback_destroy(callback);
+    }
+
+    static constexpr wl_callback_listener markerListener = { markerDone };
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        // Followed from the pointer's first arrival: the compositor reports
+        // motions only from then on, and a drag needs them from its press.
+        if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
+            followPointer();
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto *press = static_cast<QMouseEvent *>(event);
+            if (press->buttons() == press->button() && followPointer()) {
+                const ulong time = press->timestamp();
+                dragFrom = Press { eventOrigin + press->localPos(), time };
+                while (!motions.empty() && motions.front().time <= time)
+                    motions.pop_front();
+            }
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton)
+                dragFrom.reset();
+        } else if (event->type() == QEvent::Show) {
+            // A new surface, made where the window is placed.
+            moving.clear();
+            eventOrigin = at;
+            followPointer();
+        } else if (event->type() == QEvent::Move) {
+            // One of our markers, or Qt's own idea of the place: only the
+            // first moves the origin of the events.
+            const QPoint at = window->pos();
+            for (auto it = moving.begin(); it != moving.end(); ++it) {
+                if (*it == at) {
+                    eventOrigin = at;
+                    moving.erase(moving.begin(), it + 1);
+                    break;
+                }
+            }
+        }
+        return false;
+    }
+
+    // The pointer's relative motion, on a pointer of our own from the start
+    // (Qt makes its own only once the pointer first arrives, which may come
+    // with the press of a drag) and on Qt's event queue, so that it arrives
+    // in order with the rest. False where the compositor has none to offer.
+    bool followPointer()
+    {
+        if (!bound) {
+            bound = true;
+            QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
+            display = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
+            if (display)
+                bind();
+        }
+        return relative;
+    }
+
+    // Round trips on a queue of our own, so that Qt's events wait meanwhile:
+    // one for the globals, one for the seat's capabilities.
+    void bind()
+    {
+        wl_event_queue *queue = wl_display_create_queue(display);
+        auto *wrapped = static_cast<wl_display *>(wl_proxy_create_wrapper(display));
+        wl_proxy_set_queue(reinterpret_cast<wl_proxy *>(wrapped), queue);
+        wl_registry *registry = wl_display_get_registry(wrapped);
+        wl_registry_add_listener(registry, &registryListener, this);
+        wl_display_roundtrip_queue(display, queue);
+        wl_display_roundtrip_queue(display, queue);
+        for (wl_proxy *proxy : { reinterpret_cast<wl_proxy *>(relativeManager),
+                                 reinterpret_cast<wl_proxy *>(seat) }) {
+            if (proxy)
+                wl_proxy_set_queue(proxy, nullptr);
+        }
+        wl_registry_destroy(registry);
+        wl_proxy_wrapper_destroy(wrapped);
+        wl_event_queue_destroy(queue);
+        boundAll = true;
+        if (pointerOffered)
+            followOwnPointer();
+    }
+
+    void followOwnPointer()
+    {
+        if (pointer || !seat || !relativeManager)
+            return;
+        pointer = wl_seat_get_pointer(seat);
+        wl_proxy_set_queue(reinterpret_cast<wl_proxy *>(pointer), nullptr);
+        wl_pointer_add_listener(pointer, &pointerListener, this);
+        relative = zwp_relative_pointer_manager_v1_get_relative_pointer(relativeManager, pointer);
+        zwp_relative_pointer_v1_add_listener(relative, &relativeListener, this);
+        wl_display_flush(display);
+    }
+
+    static void capabilities(void *data, wl_seat *, uint32_t offered)
+    {
+        auto *self = static_cast<LayerShellWindowSystem *>(data);
+        self->pointerOffered = offered & WL_SEAT_CAPABILITY_POINTER;
+        // Later, once bound: the pointer arrived after the start.
+        if (self->pointerOffered && self->boundAll)
+            self->followOwnPointer();
+    }
+
+    static void seatName(void *, wl_seat *, const char *) { }
+
+    static constexpr wl_seat_listener seatListener = { capabilities, seatName };
+
+    // Our pointer's own events go unused: Qt's pointer has them too.
+    static void entered(void *, wl_pointer *, uint32_t, wl_surface *, wl_fixed_t, wl_fixed_t) { }
+    static void left(void *, wl_pointer *, uint32_t, wl_surface *) { }
+    static void moved(void *, wl_pointer *, uint32_t, wl_fixed_t, wl_fixed_t) { }
+    static void button(void *, wl_pointer *, uint32_t, uint32_t, uint32_t, uint32_t) { }
+    static void axis(void *, wl_pointer *, uint32_t, uint32_t, wl_fixed_t) { }
+    static void frame(void *, wl_pointer *) { }
+    static void axisSource(void *, wl_pointer *, uint32_t) { }
+    static void axisStop(void *, wl_pointer *, uint32_t, uint32_t) { }
+    static void axisDiscrete(void *, wl_pointer *, uint32_t, int32_t) { }
+    static void axisValue120(void *, wl_pointer *, uint32_t, int32_t) { }
+
+    static constexpr wl_pointer_listener pointerListener
+        = { entered, left,       moved,    button,       axis,
+            frame,   axisSource, axisStop, axisDiscrete, axisValue120 };
+
+    static void announced(void *data, wl_registry *registry, uint32_t name, const char *interface,
+                          uint32_t version)
+    {
+        auto *self = static_cast<LayerShellWindowSystem *>(data);
+        if (qstrcmp(interface, zwp_relative_pointer_manager_v1_interface.name) == 0) {
+            self->relativeManager = static_cast<zwp_relative_pointer_manager_v1 *>(
+                wl_registry_bind(registry, name, &zwp_relative_pointer_manager_v1_interface, 1));
+        } else if (qstrcmp(interface, wl_seat_interface.name) == 0 && !self->seat) {
+            self->seat = static_cast<wl_seat *>(
+                wl_registry_bind(registry, name, &wl_seat_interface, qMin(version, 5u)));
+            wl_seat_add_listener(self->seat, &seatListener, self);
+        }
+    }
+
+    static void removed(void *, wl_registry *, uint32_t) { }
+
+    static constexpr wl_registry_listener registryListener = { announced, removed };
+
+    static void relativeMotion(void *data, zwp_relative_pointer_v1 *, uint32_t high, uint32_t low,
+                               wl_fixed_t dx, wl_fixed_t dy, wl_fixed_t, wl_fixed_t)
+    {
+        // Kept before the press is seen too: Qt hands on its events after
+        // it has read them all.
+        auto *self = static_cast<LayerShellWindowSystem *>(data);
+        if (!self->dragFrom && self->motions.size() >= 256)
+            self->motions.pop_front();
+        const ulong ms = ulong((quint64(high) << 32 | low) / 1000);
+        self->motions.push_back(
+            Motion { ms, QPointF(wl_fixed_to_double(dx), wl_fixed_to_double(dy)) });
+    }
+
+    static constexpr zwp_relative_pointer_v1_listener relativeListener = { relativeMotion };
+
+    const int version;
+    LayerShellQt::Window *surface = nullptr;
+    QScreen *output = nullptr;
+    // Where the window is placed: kept apart, as a rectangle of stored values
+    // could overflow, and made one within any layout's reach.
+    QPoint at;
+    QSize size;
+    QRect placed() const
+    {
+        const int reach = 1 << 24;
+        return QRect(qBound(-reach, at.x(), reach), qBound(-reach, at.y(), reach),
+                     qBound(0, size.width(), reach), qBound(0, size.height(), reach));
+    }
+    // Where the compositor had the surface when the events now delivered
+    // happened, and where it has been asked to put it since, oldest first.
+    QPoint eventOrigin;
+    std::deque<QPoint> moving;
+    // Since the press of a drag: where it was, and the pointer's motions
+    // with their times, in the milliseconds of the pointer's events (a
+    // motion in the millisecond of the press counts as before it).
+    struct Press
+    {
+        QPointF at;
+        ulong time;
+    };
+    struct Motion
+    {
+        ulong time;
+        QPointF delta;
+    };
+    std::optional<Press> dragFrom;
+    std::deque<Motion> motions;
+    zwp_relative_pointer_manager_v1 *relativeManager = nullptr;
+    zwp_relative_pointer_v1 *relative = nullptr;
+    wl_display *display = nullptr;
+    wl_seat *seat = nullptr;
+    wl_pointer *pointer = nullptr;
+    bool pointerOffered = false;
+    bool bound = false;
+    bool boundAll = false;
+};
+
+} // namespace
+
+WindowSystem *createLayerShellWindowSystem(QWidget *window, int layerShellVersion)
+{
+    return new LayerShellWindowSystem(window, layerShellVersion);
+}
