@@ -5,6 +5,7 @@
 #include "encoder.h"
 #include "frame.h"
 #include "key.h"
+#include "portalgrabber.h"
 #include "record.h"
 #include "recording.h"
 #include "settings.h"
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -171,6 +173,7 @@ public:
         if (!take)
             return;
         const std::string problem = finishTake(&*take);
+        grabber->release();
         if (problem.empty()) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.1f", double(take->frames) / options.fps);
@@ -191,31 +194,57 @@ private:
     void begin(const Region &area)
     {
         settle = false;
-        take.emplace();
         std::string error;
-        if (!startTake(area, folder, options.fps, &*take, &error)) {
+        // The source first: it may have to ask the user, and it tells the
+        // size of the frames (a scaled monitor's pixels are recorded as they are).
+        if (!grabber->prepare(area, &error)) {
+            std::fprintf(stderr,
+                         "%s: no take: %s; the next starts when capture is switched on again\n",
+                         program, error.c_str());
+            waitForOff = true;
+            return;
+        }
+        take.emplace();
+        const bool started
+            = startTake({ area.x, area.y, grabber->frameWidth(), grabber->frameHeight() }, folder,
+                        options.fps, &*take, &error);
+        take->area = area; // the store's size, against which a resize is told
+        if (!started) {
             take.reset();
+            grabber->release();
             std::fprintf(stderr, "%s: cannot start a take: %s\n", program, error.c_str());
             waitForOff = true;
             return;
         }
-        grabber->prepare(area.width, area.height);
         // Told once ffmpeg has taken the first frame: it is running then, and
         // ready to finish the file whatever happens to record.
         record(area);
         if (!take)
             return;
-        const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
+        const int32_t width = grabber->frameWidth(), height = grabber->frameHeight();
+        const std::string size = std::to_string(width) + 'x' + std::to_string(height);
+        const std::string scaled = width == area.width && height == area.height
+            ? std::string()
+            : " (the monitor's own pixels: the frame's inside is " + std::to_string(area.width)
+                + 'x' + std::to_string(area.height) + ")";
         print(options.json ? "{\"event\":\"recording\",\"file\":" + jsonString(take->file)
-                      + ",\"width\":" + std::to_string(area.width) + ",\"height\":"
-                      + std::to_string(area.height) + ",\"x\":" + std::to_string(area.x)
+                      + ",\"width\":" + std::to_string(width)
+                      + ",\"height\":" + std::to_string(height) + ",\"x\":" + std::to_string(area.x)
                       + ",\"y\":" + std::to_string(area.y) + "}"
                            : "recording " + take->file + ": " + size + " at "
-                      + std::to_string(area.x) + "," + std::to_string(area.y));
+                      + std::to_string(area.x) + "," + std::to_string(area.y) + scaled);
     }
 
     void record(const Region &area)
     {
+        std::string why;
+        if (grabber->ended(&why)) {
+            const std::string problem = finishTake(&*take);
+            grabber->release();
+            fail(problem.empty() ? why : problem);
+            take.reset();
+            return;
+        }
         const uint8_t *pixels = grabber->grab(area.x, area.y);
         if (!pixels) {
             ++take->dropped;
@@ -224,8 +253,9 @@ private:
         if (!sendFrame(*take, pixels, grabber->frameBytes())) {
             // EPIPE mostly: ffmpeg is gone (a full disk, a crash); its own
             // message is on stderr already.
-            const std::string why = std::strerror(errno);
+            why = std::strerror(errno);
             const std::string problem = finishTake(&*take);
+            grabber->release();
             fail(problem.empty() ? "ffmpeg stopped reading (" + why + ")" : problem);
             take.reset();
             return;
@@ -275,14 +305,29 @@ int runRecord(const RecordOptions &options)
         return missingKey();
     if (!onPath("ffmpeg"))
         return failure("no ffmpeg on the PATH: record encodes with it (apt install ffmpeg)");
+    // A dead ffmpeg shows as EPIPE from write(), not as a signal that ends us.
+    std::signal(SIGPIPE, SIG_IGN);
+    const Descriptor stop(stopSignalDescriptor());
+    if (stop.get() < 0)
+        return failure(std::string("cannot catch the stop signals: ") + std::strerror(errno));
+
+    // In a Wayland session an X grab sees only the X11 windows: the frames
+    // come from the desktop's screen-cast portal, which may ask the user
+    // first, for as long as the take is still wanted.
+    std::unique_ptr<Grabber> grabber;
     if (!options.onWayland
         && (environment("XDG_SESSION_TYPE") == "wayland"
             || !environment("WAYLAND_DISPLAY").empty()))
-        return failure("a Wayland session: an X grab sees only the X11 windows and records the "
-                       "rest black (--on-wayland records anyway)");
+        grabber = std::make_unique<PortalGrabber>(
+            [&stop] {
+                pollfd stopping = { stop.get(), POLLIN, 0 };
+                return captureOn() && poll(&stopping, 1, 0) == 0;
+            },
+            options.fps);
+    else
+        grabber = std::make_unique<X11Grabber>();
     std::string error;
-    X11Grabber grabber;
-    if (!grabber.open(&error))
+    if (!grabber->open(&error))
         return failure(error);
     const std::string folder = options.folder ? *options.folder : videosFolder();
     if (folder.empty())
@@ -290,13 +335,7 @@ int runRecord(const RecordOptions &options)
     if (!makeFolders(folder, &error))
         return failure("cannot create the videos folder " + error);
 
-    // A dead ffmpeg shows as EPIPE from write(), not as a signal that ends us.
-    std::signal(SIGPIPE, SIG_IGN);
-    const Descriptor stop(stopSignalDescriptor());
-    if (stop.get() < 0)
-        return failure(std::string("cannot catch the stop signals: ") + std::strerror(errno));
-
-    Recorder recorder(options, folder, &grabber);
+    Recorder recorder(options, folder, grabber.get());
     const int64_t period = 1000000000 / options.fps;
     int64_t next = nowNs();
     for (;;) {
@@ -317,7 +356,7 @@ int runRecord(const RecordOptions &options)
         next += (late + 1) * period;
         if (recorder.tick(now, late))
             next = nowNs() + period;
-        if (grabber.broken()) {
+        if (grabber->broken()) {
             recorder.end();
             return failure("the X display went away");
         }

@@ -7,7 +7,7 @@
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 build_packages=(cmake g++ make qtbase5-dev libqt5x11extras5-dev libcli11-dev libxcb1-dev libxcb-shm0-dev
-    googletest libgtest-dev fonts-dejavu-core)
+    googletest libgtest-dev fonts-dejavu-core pkg-config libpipewire-0.3-dev libsystemd-dev)
 
 ensure_packages() {
     local missing=()
