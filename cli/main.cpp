@@ -131,19 +131,26 @@ const char recordHelp[]
       "down to even numbers (the encoder needs them even); what lies off the screen is\n"
       "black. A region with no inside waits.\n"
       "\n"
-      "Frames are grabbed from the X server (MIT-SHM when it offers it) at N a second\n"
-      "(--fps, 30 unless given) and encoded by ffmpeg as H.264 in Matroska, which\n"
-      "keeps what was written if anything is killed. Files go to DIR, else to the\n"
-      "videos folder (XDG_VIDEOS_DIR in user-dirs.dirs, else ~/Videos, created when\n"
-      "missing), named zorvi-YYYY-MM-DD_HH-MM-SS.mkv; an existing file is never\n"
-      "overwritten. A line when a take starts (file, size, place) and one when it is\n"
-      "saved (file, seconds, frames, frames dropped); with --json each is an object\n"
-      "with \"event\" \"recording\", \"saved\" or \"failed\".\n"
+      "Frames are grabbed at N a second (--fps, 30 unless given): from the X server\n"
+      "(MIT-SHM when it offers it), or in a Wayland session from the desktop's\n"
+      "screen-cast portal, which asks the user once (the permission is kept in\n"
+      "$XDG_STATE_HOME/zorvi/screencast-token). There a take records the monitor\n"
+      "that holds most of the frame, black where the frame leaves it, until the\n"
+      "frame lies wholly on another of the same scale; its file has the monitor's\n"
+      "own pixels (more than the frame's inside on a scaled monitor). The\n"
+      "frames are encoded by ffmpeg as H.264 in Matroska, which keeps what was\n"
+      "written if anything is killed. Files go to DIR, else to the videos folder\n"
+      "(XDG_VIDEOS_DIR in user-dirs.dirs, else ~/Videos, created when missing),\n"
+      "named zorvi-YYYY-MM-DD_HH-MM-SS.mkv; an existing file is never overwritten.\n"
+      "A line when a take starts (file, size, place) and one when it is saved\n"
+      "(file, seconds, frames, frames dropped); with --json each is an object with\n"
+      "\"event\" \"recording\", \"saved\" or \"failed\".\n"
       "\n"
-      "A take whose ffmpeg dies (a full disk) ends with the reason; the next starts\n"
-      "when capture is switched on again. Exit status 1 when there is no key, no\n"
-      "ffmpeg, no X display, or the session is Wayland's (an X grab there sees only\n"
-      "the X11 windows: --on-wayland records anyway). Linux on X11 only.";
+      "A take whose ffmpeg dies (a full disk), or whose sharing the desktop refused or\n"
+      "stopped, ends with the reason; the next starts when capture is switched on\n"
+      "again. Exit status 1 when there is no key, no ffmpeg, no X display, or in a\n"
+      "Wayland session no portal (--on-wayland grabs from XWayland instead, which\n"
+      "sees only the X11 windows). Linux only.";
 
 } // namespace
 
@@ -218,7 +225,8 @@ int main(int argc, char *argv[])
     CLI::Option *dirOption
         = record->add_option("--dir", folder, "the folder for the files")->type_name("DIR");
     record->add_flag("--json", recordOptions.json, "one JSON object per line");
-    record->add_flag("--on-wayland", recordOptions.onWayland, "record in a Wayland session too");
+    record->add_flag("--on-wayland", recordOptions.onWayland,
+                     "grab from XWayland in a Wayland session (X11 windows only)");
     record->callback([&] {
         if (fpsOption->count())
             recordOptions.fps = toInt32(fps);

@@ -1,15 +1,17 @@
 #!/bin/bash
-# Runs a command in a private headless GNOME session: mutter at 1280x720 with
-# XWayland, PipeWire and WirePlumber, and the desktop's portal, started on
-# demand on the session's own bus. Everything has a folder of its own (HOME,
+# Runs a command in a private headless GNOME session: mutter at 1280x720 (or
+# --size WxH) with XWayland, PipeWire and WirePlumber, and the desktop's
+# portal, started on demand on the session's own bus. Everything has a folder of its own (HOME,
 # the runtime folder, the XDG folders), so that the portal's permissions start
 # empty and parallel sessions never meet. The command sees WAYLAND_DISPLAY,
 # DISPLAY and XAUTHORITY (mutter's XWayland), DBUS_SESSION_BUS_ADDRESS and
 # GNOME_SESSION_MUTTER (mutter's pid); its exit status is the session's.
 #
-#     tools/gnome-session.sh COMMAND...
+#     tools/gnome-session.sh [--size WxH] COMMAND...
 set -u
 if [ -z "${ZORVI_GNOME_SESSION:-}" ]; then
+    export ZORVI_GNOME_SIZE=1280x720
+    [ "${1:-}" = --size ] && ZORVI_GNOME_SIZE=$2 && shift 2
     tmp=$(mktemp -d /tmp/zorvi-gnome.XXXXXX)
     trap 'rm -rf "$tmp"' EXIT
     mkdir -p "$tmp/home" "$tmp/run"
@@ -45,7 +47,7 @@ started() {
 }
 
 export WAYLAND_DISPLAY=zorvi-gnome-$$
-mutter --headless --wayland --virtual-monitor 1280x720 --wayland-display "$WAYLAND_DISPLAY" \
+mutter --headless --wayland --virtual-monitor "$ZORVI_GNOME_SIZE" --wayland-display "$WAYLAND_DISPLAY" \
     >"$tmp/mutter.log" 2>&1 &
 pids+=($!)
 export GNOME_SESSION_MUTTER=$!
