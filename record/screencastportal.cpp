@@ -170,23 +170,25 @@ std::string readToken(const std::string &file)
     return token;
 }
 
-// The file is the user's alone (0600, in a 0700 folder): whoever reads the
-// token can share the screen without asking.
+// The file is the user's alone (0600; folders it makes, 0700): whoever reads
+// the token can share the screen without asking.
 bool keepToken(const std::string &file, const std::string &token, std::string *error)
 {
     const std::string folder = file.substr(0, file.rfind('/'));
     for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         const std::string part = folder.substr(0, slash);
-        if (mkdir(part.c_str(), slash == std::string::npos ? 0700 : 0755) != 0 && errno != EEXIST) {
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
             *error = part + ": " + std::strerror(errno);
             return false;
         }
         if (slash == std::string::npos)
             break;
     }
+    // Made anew, so that a leftover of a killed record lends it no mode.
     const std::string temporary = folder + "/.screencast-token." + std::to_string(getpid());
+    unlink(temporary.c_str());
     const int fd
-        = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     const std::string text = token + '\n';
     const bool written = fd >= 0 && write(fd, text.data(), text.size()) == ssize_t(text.size());
     const int saved = errno;

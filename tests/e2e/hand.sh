@@ -46,7 +46,11 @@ drag() {
         x=$1 y=$2
         shift 2
     done
-    sleep 0.1
+    # The compositor merges motions of one frame: the last one again, and
+    # time to arrive before the release, or the window stops a step short.
+    sleep 0.2
+    ask move "$x" "$y"
+    sleep 0.2
     ask up
 }
 # share_screen: waits for the portal's dialog, chooses the monitor and
