@@ -31,7 +31,7 @@ if [ -n "$gnomehand" ]; then
         done
         return 1
     }
-    source "$(dirname "$0")/../tests/e2e/hand.sh"
+    source "$(dirname "$0")/../tools/gnome-hand.sh"
     start_hand "$gnomehand" || { echo "bench_record: no hand" >&2; exit 1; }
 else
     xserver=$(pgrep -P "$PPID" -x Xvfb) || { echo "bench_record: no Xvfb of this session" >&2; exit 1; }

@@ -14,7 +14,7 @@ videos=$tmp/videos token=$tmp/state/zorvi/screencast-token
 title=48a4f6 frame=d42b10 green=2e9e4a magenta=b0309f
 region() { "$zs" region "$@" 2>/dev/null; }
 source "$(dirname "$0")/takes.sh"
-source "$(dirname "$0")/hand.sh"
+source "$(dirname "$0")/../../tools/gnome-hand.sh"
 "$zs" init >/dev/null
 
 # record's own lines on a bus where nothing is started but what its service
