@@ -1,5 +1,5 @@
-#include "x11grabber.h"
 #include "recording.h"
+#include "x11grabber.h"
 
 #include <cstdlib>
 #include <cstring>
