@@ -96,6 +96,7 @@ shows "$file" last "$w" "$h" $right
 check="a second take, in a new record, with no dialog: the permission was kept"
 kill $recorder
 wait $recorder
+same "$?" 0
 "$zs" record --dir "$videos" --json >"$tmp/out" 2>"$tmp/err" &
 capture 640 160
 # Nobody answers a dialog now: a take that starts had none.
