@@ -87,11 +87,12 @@ if [ "$build" = 1 ]; then
     # shellcheck source=../tools/setup.sh
     source "$root/tools/setup.sh"
     ensure_packages "${build_packages[@]}" libbenchmark-dev libx11-dev xvfb xauth openbox \
-        x11-utils procps ffmpeg imagemagick >&2 || exit 1
+        x11-utils procps ffmpeg imagemagick mutter xwayland pipewire wireplumber \
+        xdg-desktop-portal xdg-desktop-portal-gnome dbus-daemon dbus-bin >&2 || exit 1
     echo "bench: building in $build_dir (Release)" >&2
     cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
     cmake --build "$build_dir" -j "$(nproc)" --target zorvi zorvi-settings bench_store \
-        bench_drag bench_latency bench_xwatch bare_window >/dev/null || exit 1
+        bench_drag bench_latency bench_xwatch bare_window zorvi_gnomehand >/dev/null || exit 1
 fi
 
 out=$(mktemp -d)
@@ -118,6 +119,9 @@ QT_QPA_PLATFORM=xcb run x "$root/tools/xsession.sh" --limit 1200 "$here/run.sh" 
     --build-dir "$build_dir" $([ "$quick" = 1 ] && echo --quick)
 run record "$root/tools/xsession.sh" --limit 1200 "$here/bench_record.sh" "$build_dir/cli/zorvi-settings" \
     "$record_seconds"
+# The same takes in a Wayland session, from the desktop's screen-cast portal.
+run record_wayland "$root/tools/gnome-session.sh" --size 1920x1080 "$here/bench_record.sh" \
+    "$build_dir/cli/zorvi-settings" "$record_seconds" "$build_dir/tests/zorvi_gnomehand"
 
 # Microseconds of one benchmark: the median of the repetitions, or the one run.
 store_us() {
@@ -280,6 +284,26 @@ if [ -s "$out/record" ]; then
     t=$(field record xserver_cpu_pct "x11grab encode")
     row "the X server's CPU while it is grabbed from (context)" "$r %" "$t %, for x11grab" \
         "$(calc "$r / $t" 2)×" "(context)"
+fi
+
+if [ -s "$out/record_wayland" ]; then
+    command_row "tools/gnome-session.sh --size 1920x1080 bench/bench_record.sh build-bench/cli/zorvi-settings $record_seconds build-bench/tests/zorvi_gnomehand"
+    for how in idle moving; do
+        f=$(field record_wayland fps "record $how")
+        d=$(field record_wayland dropped "record $how")
+        x=$(field record fps "record $how")
+        row "Wayland, 1280×720 at 30/s, $how: frames delivered a second, $d dropped" "$f" \
+            "$x, the same take on X11" "$(calc "$f / $x" 2)×" "none dropped: $(verdict "$d == 0")"
+    done
+    w=$(field record_wayland cpu_pct "record idle")
+    x=$(field record cpu_pct "record idle")
+    row "Wayland, grab and pipe: CPU of record alone, % of one core" "$w %" \
+        "$x %, the same take on X11" "$(calc "$w / $x" 1)×" "(none)"
+    c=$(field record_wayland xserver_cpu_pct "record idle")
+    s=$(field record xserver_cpu_pct "record idle")
+    row "Wayland: record + the compositor, against record + the X server on X11 (context)" \
+        "$(calc "$w + $c" 1) %" "$(calc "$x + $s" 1) %" "$(calc "($w + $c) / ($x + $s)" 2)×" \
+        "(context)"
 fi
 
 echo

@@ -131,28 +131,35 @@ const char recordHelp[]
       "down to even numbers (the encoder needs them even); what lies off the screen is\n"
       "black. A region with no inside waits.\n"
       "\n"
-      "Frames are grabbed from the X server (MIT-SHM when it offers it) at N a second\n"
-      "(--fps, 30 unless given), the pointer drawn in where it stands (--no-pointer\n"
-      "leaves it out); a tick that comes too late repeats the picture before, so that\n"
-      "a take lasts as long as capture was on. The sound comes from the sound server\n"
-      "(PulseAudio, or PipeWire's): --audio desktop (what the desktop plays, the\n"
-      "default output's monitor; unless given), mic (the default input), both, or\n"
-      "none; without a server the takes are video only, said once. All is encoded by\n"
-      "ffmpeg, H.264 and Opus in Matroska, which keeps what was written if anything\n"
-      "is killed. Files go to DIR, else to the\n"
-      "videos folder (XDG_VIDEOS_DIR in user-dirs.dirs, else ~/Videos, created when\n"
-      "missing), named zorvi-YYYY-MM-DD_HH-MM-SS.mkv; an existing file is never\n"
-      "overwritten. A line when a take starts (file, size, place) and one when it is\n"
-      "saved (file, seconds, frames, ticks dropped); with --json each is an object\n"
-      "with \"event\" \"recording\", \"saved\" or \"failed\". The desktop's notification\n"
-      "service shows each take saved or failed, where the session has one.\n"
+      "Frames are grabbed at N a second (--fps, 30 unless given): from the X server\n"
+      "(MIT-SHM when it offers it), or in a Wayland session from the desktop's\n"
+      "screen-cast portal, which asks the user once (the permission is kept in\n"
+      "$XDG_STATE_HOME/zorvi/screencast-token). There a take records the monitor\n"
+      "that holds most of the frame, black where the frame leaves it, until the\n"
+      "frame lies wholly on another of the same scale; its file has the monitor's\n"
+      "own pixels (more than the frame's inside on a scaled monitor). The pointer\n"
+      "is drawn in where it stands (--no-pointer leaves it out); a tick that comes\n"
+      "too late repeats the picture before, so that a take lasts as long as capture\n"
+      "was on. The sound comes from the sound server (PulseAudio, or PipeWire's):\n"
+      "--audio desktop (what the desktop plays, the default output's monitor;\n"
+      "unless given), mic (the default input), both, or none; without a server the\n"
+      "takes are video only, said once. All is encoded by ffmpeg, H.264 and Opus in\n"
+      "Matroska, which keeps what was written if anything is killed. Files go to\n"
+      "DIR, else to the videos folder (XDG_VIDEOS_DIR in user-dirs.dirs, else\n"
+      "~/Videos, created when missing), named zorvi-YYYY-MM-DD_HH-MM-SS.mkv; an\n"
+      "existing file is never overwritten. A line when a take starts (file, size,\n"
+      "place) and one when it is saved (file, seconds, frames, ticks dropped); with\n"
+      "--json each is an object with \"event\" \"recording\", \"saved\" or\n"
+      "\"failed\". The desktop's notification service shows each take saved or\n"
+      "failed, where the session has one.\n"
       "\n"
-      "A take whose ffmpeg dies (a full disk) ends with the reason; the next starts\n"
-      "when capture is switched on again. While capture is off it sleeps until the\n"
-      "key changes. The picker starts one beside itself; one runs per user session.\n"
-      "Exit status 1 when there is no key, another record runs, no ffmpeg, no X\n"
-      "display, or the session is Wayland's (an X grab there sees only the X11\n"
-      "windows: --on-wayland records anyway). Linux on X11 only.";
+      "A take whose ffmpeg dies (a full disk), or whose sharing the desktop refused or\n"
+      "stopped, ends with the reason; the next starts when capture is switched on\n"
+      "again. While capture is off it sleeps until the key changes. The picker\n"
+      "starts one beside itself; one runs per user session. Exit status 1 when there\n"
+      "is no key, another record runs, no ffmpeg, no X display, or in a Wayland\n"
+      "session no portal (--on-wayland grabs from XWayland instead, which sees only\n"
+      "the X11 windows). Linux only.";
 
 } // namespace
 
@@ -227,7 +234,8 @@ int main(int argc, char *argv[])
     CLI::Option *dirOption
         = record->add_option("--dir", folder, "the folder for the files")->type_name("DIR");
     record->add_flag("--json", recordOptions.json, "one JSON object per line");
-    record->add_flag("--on-wayland", recordOptions.onWayland, "record in a Wayland session too");
+    record->add_flag("--on-wayland", recordOptions.onWayland,
+                     "grab from XWayland in a Wayland session (X11 windows only)");
     record
         ->add_option("--audio", recordOptions.sound,
                      "the sound: desktop (unless given), mic, both, none")

@@ -11,13 +11,14 @@ struct RecordOptions
     int fps = 30;
     std::optional<std::string> folder; // else the user's videos folder
     bool json = false;
-    bool onWayland = false; // record although a Wayland session shows most windows black
+    bool onWayland = false; // the X grab in a Wayland session, which sees only X11 windows
     std::string sound = "desktop"; // desktop, mic, both or none
     bool pointer = true; // the pointer drawn in where it stands
 };
 
-// Linux on X11 only; elsewhere it says so (exit status 2). Returns the exit
-// code, as the other commands do.
+// Linux only (X11, or a Wayland session through the desktop's portal);
+// elsewhere it says so (exit status 2). Returns the exit code, as the other
+// commands do.
 int runRecord(const RecordOptions &options);
 
 #endif // RECORD_H

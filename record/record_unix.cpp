@@ -6,6 +6,7 @@
 #include "frame.h"
 #include "key.h"
 #include "notifier.h"
+#include "portalgrabber.h"
 #include "record.h"
 #include "recording.h"
 #include "settings.h"
@@ -22,6 +23,7 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -264,6 +266,7 @@ public:
                 return;
         }
         const std::string problem = finishTake(&*take);
+        grabber->release();
         if (problem.empty()) {
             const double seconds = double(take->frames) / options.fps;
             char length[32];
@@ -285,7 +288,16 @@ private:
     void begin(const Region &area)
     {
         settle = false;
-        grabber->prepare(area.width, area.height);
+        std::string error;
+        // The source first: it may have to ask the user, and it tells the
+        // size of the frames (a scaled monitor's pixels are recorded as they are).
+        if (!grabber->prepare(area, &error)) {
+            std::fprintf(stderr,
+                         "%s: no take: %s; the next starts when capture is switched on again\n",
+                         program, error.c_str());
+            waitForOff = true;
+            return;
+        }
         black.assign(grabber->frameBytes(), 0);
         last = grabber->grab(area.x, area.y);
         // A take the click began starts at the click, however late we woke.
@@ -309,8 +321,10 @@ private:
                          program);
             startWith(area, Sound::None, 0);
         }
-        if (!take)
+        if (!take) {
+            grabber->release();
             return;
+        }
         // The ticks that pass while ffmpeg starts show the first picture: it
         // has started once it asks for the second, its encoder ready. Up to
         // the click that ended the take, if a slow start outlasted it.
@@ -320,13 +334,18 @@ private:
         if (!repeat(long((started - first) / period) + 1 - take->frames))
             return;
         next = first + take->frames * period;
-        const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
+        const int32_t width = grabber->frameWidth(), height = grabber->frameHeight();
+        const std::string size = std::to_string(width) + 'x' + std::to_string(height);
+        const std::string scaled = width == area.width && height == area.height
+            ? std::string()
+            : " (the monitor's own pixels: the frame's inside is " + std::to_string(area.width)
+                + 'x' + std::to_string(area.height) + ")";
         print(options.json ? "{\"event\":\"recording\",\"file\":" + jsonString(take->file)
-                      + ",\"width\":" + std::to_string(area.width) + ",\"height\":"
-                      + std::to_string(area.height) + ",\"x\":" + std::to_string(area.x)
+                      + ",\"width\":" + std::to_string(width)
+                      + ",\"height\":" + std::to_string(height) + ",\"x\":" + std::to_string(area.x)
                       + ",\"y\":" + std::to_string(area.y) + "}"
                            : "recording " + take->file + ": " + size + " at "
-                      + std::to_string(area.x) + "," + std::to_string(area.y));
+                      + std::to_string(area.x) + "," + std::to_string(area.y) + scaled);
     }
 
     // Starts ffmpeg and hands it the first picture: told once ffmpeg has
@@ -338,8 +357,11 @@ private:
         take.emplace();
         std::string error;
         const SoundArguments arguments = soundArguments(with, start);
-        if (!startTake(area, folder, options.fps, arguments.inputs, arguments.output, &*take,
-                       &error)) {
+        const bool started
+            = startTake({ area.x, area.y, grabber->frameWidth(), grabber->frameHeight() }, folder,
+                        options.fps, arguments.inputs, arguments.output, &*take, &error);
+        take->area = area; // the store's size, against which a resize is told
+        if (!started) {
             take.reset();
             std::fprintf(stderr, "%s: cannot start a take: %s\n", program, error.c_str());
             waitForOff = true;
@@ -375,6 +397,14 @@ private:
 
     void record(const Region &area)
     {
+        std::string why;
+        if (grabber->ended(&why)) {
+            const std::string problem = finishTake(&*take);
+            grabber->release();
+            fail(problem.empty() ? why : problem);
+            take.reset();
+            return;
+        }
         const uint8_t *pixels = grabber->grab(area.x, area.y);
         if (!pixels) {
             // Black: the picture before may have gone with the source's buffers.
@@ -402,6 +432,7 @@ private:
         // message is on stderr already.
         const std::string why = std::strerror(errno);
         const std::string problem = finishTake(&*take);
+        grabber->release();
         fail(problem.empty() ? "ffmpeg stopped reading (" + why + ")" : problem);
         take.reset();
     }
@@ -464,20 +495,6 @@ int runRecord(const RecordOptions &options)
                        "one beside itself): it records the capture button's takes already");
     if (!onPath("ffmpeg"))
         return failure("no ffmpeg on the PATH: record encodes with it (apt install ffmpeg)");
-    if (!options.onWayland
-        && (environment("XDG_SESSION_TYPE") == "wayland"
-            || !environment("WAYLAND_DISPLAY").empty()))
-        return failure("a Wayland session: an X grab sees only the X11 windows and records the "
-                       "rest black (--on-wayland records anyway)");
-    std::string error;
-    X11Grabber grabber(options.pointer);
-    if (!grabber.open(&error))
-        return failure(error);
-    const std::string folder = options.folder ? *options.folder : videosFolder();
-    if (folder.empty())
-        return failure("no videos folder: HOME is not set (give --dir)");
-    if (!makeFolders(folder, &error))
-        return failure("cannot create the videos folder " + error);
 
     // A dead ffmpeg shows as EPIPE from write(), not as a signal that ends us.
     std::signal(SIGPIPE, SIG_IGN);
@@ -485,9 +502,33 @@ int runRecord(const RecordOptions &options)
     if (stop.get() < 0)
         return failure(std::string("cannot catch the stop signals: ") + std::strerror(errno));
 
+    // In a Wayland session an X grab sees only the X11 windows: the frames
+    // come from the desktop's screen-cast portal, which may ask the user
+    // first, for as long as the take is still wanted.
+    std::unique_ptr<Grabber> grabber;
+    if (!options.onWayland
+        && (environment("XDG_SESSION_TYPE") == "wayland"
+            || !environment("WAYLAND_DISPLAY").empty()))
+        grabber = std::make_unique<PortalGrabber>(
+            [&stop] {
+                pollfd stopping = { stop.get(), POLLIN, 0 };
+                return captureOn() && poll(&stopping, 1, 0) == 0;
+            },
+            options.fps, options.pointer);
+    else
+        grabber = std::make_unique<X11Grabber>(options.pointer);
+    std::string error;
+    if (!grabber->open(&error))
+        return failure(error);
+    const std::string folder = options.folder ? *options.folder : videosFolder();
+    if (folder.empty())
+        return failure("no videos folder: HOME is not set (give --dir)");
+    if (!makeFolders(folder, &error))
+        return failure("cannot create the videos folder " + error);
+
     KeyWatch key;
     Notifier notifier;
-    Recorder recorder(options, sound, folder, &grabber, &notifier);
+    Recorder recorder(options, sound, folder, grabber.get(), &notifier);
     int64_t next = recorder.step(nowNs());
     for (;;) {
         // Idle, only a change of the key wakes us (or a second, while the
@@ -514,7 +555,7 @@ int runRecord(const RecordOptions &options)
         if (!changed && next >= 0 && now < next)
             continue;
         next = recorder.step(now);
-        if (grabber.broken()) {
+        if (grabber->broken()) {
             recorder.end();
             return failure("the X display went away");
         }

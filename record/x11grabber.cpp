@@ -60,7 +60,7 @@ bool X11Grabber::open(std::string *error)
     return true;
 }
 
-void X11Grabber::prepare(int32_t width, int32_t height)
+bool X11Grabber::prepare(const Region &area, std::string *)
 {
     std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
         xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root), nullptr),
@@ -69,16 +69,17 @@ void X11Grabber::prepare(int32_t width, int32_t height)
         screenWidth = geometry->width;
         screenHeight = geometry->height;
     }
-    areaWidth = width;
-    areaHeight = height;
+    areaWidth = area.width;
+    areaHeight = area.height;
     detach();
     for (Buffer &buffer : buffers) {
-        buffer.frame.assign(std::size_t(width) * height * 4, 0);
+        buffer.frame.assign(std::size_t(areaWidth) * areaHeight * 4, 0);
         if (shm && !attach(&buffer))
             shm = false; // a remote server, or no segment to be had
     }
     if (!shm)
         detach();
+    return true;
 }
 
 const uint8_t *X11Grabber::grab(int32_t x, int32_t y)

@@ -24,7 +24,9 @@ public:
     ~X11Grabber() override;
 
     bool open(std::string *error) override;
-    void prepare(int32_t width, int32_t height) override;
+    bool prepare(const Region &area, std::string *error) override;
+    int32_t frameWidth() const override { return areaWidth; }
+    int32_t frameHeight() const override { return areaHeight; }
     std::size_t frameBytes() const override { return buffers[0].frame.size(); }
     bool broken() const override { return xcb_connection_has_error(connection) != 0; }
     const uint8_t *grab(int32_t x, int32_t y) override;

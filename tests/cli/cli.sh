@@ -155,7 +155,9 @@ same "$? $(head -n 1 "$tmp/follow") $(uniq -d "$tmp/follow")" "0 -5,20 " # each 
 # What record needs before it grabs anything, each told apart.
 mkdir "$tmp/bin" && ln -s "$(command -v timeout)" "$tmp/bin/"
 PATH=$tmp/bin expect 1 "(apt install ffmpeg)" record
-XDG_SESSION_TYPE=wayland expect 1 "records the rest black (--on-wayland" record
+# A Wayland session asks the desktop's portal, over the session bus; --on-wayland grabs from X.
+XDG_SESSION_TYPE=wayland DBUS_SESSION_BUS_ADDRESS=unix:path=$tmp/nobus expect 1 "no session bus" record
+WAYLAND_DISPLAY=wayland-0 DISPLAY= expect 1 "no X display" record --on-wayland
 WAYLAND_DISPLAY= XDG_SESSION_TYPE= DISPLAY= expect 1 "no X display" record
 WAYLAND_DISPLAY= XDG_SESSION_TYPE= DISPLAY=:99999 expect 1 "cannot open the X display :99999" record
 exit $failed

@@ -5,21 +5,13 @@
 #
 #     source tests/e2e/recorder.sh ZORVI ZORVI_SETTINGS
 source "$(dirname "${BASH_SOURCE[0]}")/desktop.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/takefiles.sh"
 unset WAYLAND_DISPLAY XDG_SESSION_TYPE ZORVI_NO_RECORD
 export HOME=$tmp/home PATH="$(dirname "${zs[0]}"):$PATH"
 videos=$HOME/Videos white=ffffff
 mkdir -p "$HOME"
 xsetroot -solid "#$root"
 
-# near RRGGBB RRGGBB: the same colour give or take the encoder's rounding.
-near() {
-    local i d
-    [[ $1$2 =~ ^[0-9a-f]{12}$ ]] || return 1
-    for i in 0 2 4; do
-        d=$((16#${1:i:2} - 16#${2:i:2}))
-        ((d * d <= 24 * 24)) || return 1
-    done
-}
 # The lines the recorder printed: how many of a kind, and a field of the Nth
 # ("$" the last): recording FILE: WxH at X,Y / saved FILE: S s, N frames, D dropped.
 events() { grep -c "^$1 " "$tmp/out"; }
@@ -30,27 +22,6 @@ field() {
     local i
     for i in 0 1 2 3; do [ "${names[i]:-}" = "$3" ] && break; done
     grep "^$1 " "$tmp/out" | sed -n "$2p" | sed -n "s/$pattern/\\$((i + 1))/p"
-}
-probe() { ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=width,height,nb_read_frames -of csv=p=0 "$1"; }
-colours() { convert "$1" -crop "$2" +repage -depth 8 rgb:- | od -An -v -tx1 -w3 | tr -d ' ' | sort -u; }
-# frame FILE SECONDS-FROM-THE-END NAME: that frame as $tmp/NAME.ppm.
-frame() {
-    ffmpeg -v error -y -sseof "$2" -i "$1" -frames:v 1 -vcodec ppm -f image2 "$tmp/$3.ppm" ||
-        fail "no frame $2 s from the end of $1"
-}
-# shows FILE first|last W H RRGGBB: that frame has the colour in its centre, and
-# nothing of the picker's frame on its edges.
-shows() {
-    local c image=$tmp/$2.ppm
-    if [ "$2" = last ]; then frame "$1" -0.3 last; else
-        ffmpeg -v error -y -i "$1" -frames:v 1 -vcodec ppm -f image2 "$image" || fail "no first frame"
-    fi
-    c=$(colours "$image" "1x1+$(($3 / 2))+$(($4 / 2))")
-    near "$c" "$5" || fail "$2 frame: $c in the centre, wanted about $5"
-    for c in $(colours "$image" "${3}x1+0+0") $(colours "$image" "${3}x1+0+$(($4 - 1))") \
-        $(colours "$image" "1x$4+0+0") $(colours "$image" "1x$4+$(($3 - 1))+0"); do
-        ! near "$c" $frame || { fail "$2 frame: the frame's $c on an edge"; break; }
-    done
 }
 # pointer_at FILE SECONDS-FROM-THE-END X Y: whether the pointer's tip is at
 # (X, Y) of that frame: something other than the desktop just below and right.
@@ -71,7 +42,6 @@ lasts() {
             if ($1 + $2 > end) end = $1 + $2 }
             END { if (first == "") exit 1; printf "%.3f", end - first }')
 }
-even_inner() { read -r w h < <(region --inner --format '%w %h') && echo "$((w & ~1)),$((h & ~1))"; }
 click_capture() { xdotool mousemove "$1" "$2" click 1; } # the button: 190 px right of the window's left
 # drag_slowly X Y X Y: a drag in 20 steps 50 ms apart.
 drag_slowly() {
