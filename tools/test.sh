@@ -11,7 +11,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 ensure_packages "${build_packages[@]}" \
     xvfb xauth openbox picom xdotool x11-utils x11-xserver-utils xserver-xephyr imagemagick wmctrl \
-    ffmpeg maim \
+    ffmpeg maim dpkg-dev file lintian man-db \
     g++-mingw-w64-x86-64-posix wine64 wine libbenchmark-dev libx11-dev
 if [ "${1:-}" = --windows ]; then
     "$source_dir/tools/qt-windows.sh" >/dev/null
