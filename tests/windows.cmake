@@ -23,10 +23,6 @@ set(unzipped ${package_dir}/${ZORVI_PACKAGE_NAME})
 add_test(NAME picker_wine COMMAND ${PROJECT_SOURCE_DIR}/tools/xsession.sh ${e2e}/picker.sh ${unzipped}/zorvi.exe
     ${unzipped}/zorvi-settings.exe frame_and_interior moves_and_captures keep_on_top display_change)
 set_tests_properties(picker_wine PROPERTIES FIXTURES_REQUIRED windows_package TIMEOUT 600)
-add_test(NAME version COMMAND ${version} ${unzipped}/zorvi.exe ${unzipped}/zorvi-settings.exe)
-set_tests_properties(version PROPERTIES FIXTURES_REQUIRED windows_package
-    ENVIRONMENT WINDRES=${CMAKE_RC_COMPILER})
-
 # The installer, run as a user runs it; the installed picker passes the same
 # end-to-end run.
 add_test(NAME installer COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
