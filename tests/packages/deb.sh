@@ -25,7 +25,7 @@ lintian --fail-on error "$deb" || fail "lintian found errors"
 from_menu() { # as a desktop's menu starts it, the package's programs first on the PATH
     (PATH=$root/usr/bin:$PATH && eval "exec $(entry Exec)") &
     picker=$!
-    within 10 up || fail "no window at (100, 100) from the menu"
+    within 30 up || fail "no window at (100, 100) from the menu"
 }
 rm -rf "$XDG_CONFIG_HOME"
 from_menu # the first start: no key yet

@@ -10,7 +10,7 @@ shift 3
 export WINEPREFIX=$tmp/wine WINEDEBUG=-all WINEDLLOVERRIDES='winedbg.exe=d;mscoree=d;winemenubuilder.exe=d'
 mkdir -p "$WINEPREFIX" && wineserver -p && wineboot --init 2>/dev/null
 trap 'kill $(jobs -p) 2>/dev/null; wineserver -k; wineserver -w; wait; rm -rf "$tmp"' EXIT
-path() { winepath -u "$(wine cmd /c echo "$1" | tr -d '\r')"; }
+path() { winepath -u "$(wine cmd /c echo "$1" | tr -d '\r"')"; } # echo keeps the quotes
 folder=$(path '%LOCALAPPDATA%\Programs\Zorvi') lnk=$(path '%APPDATA%\Microsoft\Windows\Start Menu\Programs\Zorvi.lnk')
 entry='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zorvi' key='HKCU\SOFTWARE\screen-capture-rvk'
 install() { timeout 300 wine "$setup" /S; }
@@ -27,7 +27,7 @@ same "$(wine "$folder/zorvi.exe" --version | tr -d '\r') $(zs --version) $(value
     "zorvi $version zorvi-settings $version $version"
 for exe in zorvi zorvi-settings; do # what Explorer's properties show
     same "$(x86_64-w64-mingw32-windres -i "$folder/$exe.exe" -O rc | grep -Ec "FILEVERSION ${version/./, }, 0, 0|\
-\"(ProductName|ProductVersion|OriginalFilename)\", \"(Zorvi|$version|$exe.exe)\"|BLOCK \"040904B0\"|n\", 0x409, 1200")" 7
+\"(ProductName|ProductVersion|OriginalFilename)\", \"(Zorvi|$version|$exe.exe)\"|BLOCK \"040904B0\"|n\", 0x409, 1200")" 6
 done
 "$(dirname "$0")/../e2e/picker.sh" "$folder/zorvi.exe" "$folder/zorvi-settings.exe" "$@" || fail "the installed picker"
 
