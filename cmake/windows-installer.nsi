@@ -91,9 +91,12 @@ SectionEnd
 
 ; Before the program's files: the uninstall entry, removed last, says when
 ; everything else is gone.
-Section /o "un.Settings (the region and its switches)" RemoveSettings
+Section /o "un.Settings" RemoveSettings
     DeleteRegKey HKCU "${SETTINGS_KEY}"
 SectionEnd
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
+    !insertmacro MUI_DESCRIPTION_TEXT ${RemoveSettings} "The region, its switches and the frame's thickness. Left, they are there for the next install."
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_END
 
 Section "-un.Zorvi"
     !include "${UNFILES}"
