@@ -18,7 +18,7 @@ for program in "$root"/usr/bin/*; do
     done
 done
 [[ $(names Recommends) == *" ffmpeg "* ]] || fail "no ffmpeg recommended for record"
-entry() { sed -n "s/^$1=//p" "$root/usr/share/applications/zorvi.desktop"; }
+entry() { sed -n "/^\[Desktop Entry/,/^\[/ s/^$1=//p" "$root/usr/share/applications/zorvi.desktop"; }
 compgen -G "$root/usr/share/icons/hicolor/*/apps/$(entry Icon).png" >/dev/null || fail "no icon"
 lintian --fail-on error "$deb" || fail "lintian found errors"
 

@@ -33,8 +33,7 @@ done
 
 zs set capture_border 5 && zs set show_capture 0 && install
 same "$? $(zs get capture_border) $(zs get show_capture)" "0 5 0"
-# start shows a message box, and waits, when it cannot open the shortcut.
-[ -f "$lnk" ] && timeout 60 wine start /unix "$lnk"
+[ -f "$lnk" ] && timeout 60 wine start /unix "$lnk" # start waits on a message box if it cannot
 within 30 eval 'window=$(xdotool search --onlyvisible --class "^zorvi.exe$")' || fail "the shortcut started no picker"
 install; same "$?" 2 # refused while the picker runs
 wmctrl -i -c "$window"
