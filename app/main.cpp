@@ -1,3 +1,4 @@
+#include "console.h"
 #include "recorderlaunch.h"
 #include "scrm.h"
 #include "singleinstance.h"
@@ -6,9 +7,16 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
+    // Answered before the application object, which would want a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0)
+            return printLine("zorvi " ZORVI_VERSION) ? 0 : 1;
+    }
+
     // Before the application object: the window system it connects to.
     QString why;
     if (!chooseWindowSystem(&why)) {

@@ -35,3 +35,10 @@ set(ZORVI_PACKAGE_NAME zorvi-${PROJECT_VERSION}-win64)
 set(CPACK_PACKAGE_FILE_NAME ${ZORVI_PACKAGE_NAME})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 include(CPack)
+
+# The installer, beside the zip: cmake --build BUILD_DIR --target zorvi_installer
+add_custom_target(zorvi_installer
+    COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DVERSION=${PROJECT_VERSION}
+        -P ${CMAKE_CURRENT_LIST_DIR}/windows-installer.cmake
+    DEPENDS zorvi zorvi-settings
+    VERBATIM)

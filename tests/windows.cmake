@@ -23,3 +23,14 @@ set(unzipped ${package_dir}/${ZORVI_PACKAGE_NAME})
 add_test(NAME picker_wine COMMAND ${PROJECT_SOURCE_DIR}/tools/xsession.sh ${e2e}/picker.sh ${unzipped}/zorvi.exe
     ${unzipped}/zorvi-settings.exe frame_and_interior moves_and_captures keep_on_top display_change)
 set_tests_properties(picker_wine PROPERTIES FIXTURES_REQUIRED windows_package TIMEOUT 600)
+# The installer, run as a user runs it; the installed picker passes the same
+# end-to-end run.
+add_test(NAME installer COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+    -DVERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/cmake/windows-installer.cmake)
+set_tests_properties(installer PROPERTIES FIXTURES_SETUP windows_installer TIMEOUT 300)
+add_test(NAME installer_wine COMMAND ${PROJECT_SOURCE_DIR}/tools/xsession.sh
+    ${CMAKE_CURRENT_SOURCE_DIR}/packages/installer.sh
+    ${CMAKE_BINARY_DIR}/zorvi-${PROJECT_VERSION}-win64-setup.exe ${unzipped} ${PROJECT_VERSION}
+    frame_and_interior moves_and_captures keep_on_top display_change)
+set_tests_properties(installer_wine PROPERTIES FIXTURES_REQUIRED "windows_package;windows_installer"
+    TIMEOUT 900)

@@ -1,9 +1,10 @@
 #!/bin/bash
 # Installs what is missing, builds with warnings as errors, and runs every
 # test: the store, the guard, the arithmetic, the widgets, the real picker
-# under private X servers, and the Windows code under Wine; then runs the
-# benchmarks once, briefly. The Windows picker runs when Qt for Windows is in
-# the cache; with --windows it is built first when it is not (about 30 min).
+# under private X servers, the Debian package, and the Windows code and
+# installer under Wine; then runs the benchmarks once, briefly. The Windows
+# picker and installer run when Qt for Windows is in the cache; with
+# --windows it is built first when it is not (about 30 min).
 #
 #     tools/test.sh [--windows]
 set -euo pipefail
@@ -11,10 +12,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 ensure_packages "${build_packages[@]}" \
     xvfb xauth openbox picom xdotool x11-utils x11-xserver-utils xserver-xephyr imagemagick wmctrl \
-    ffmpeg maim pulseaudio pulseaudio-utils dbus-daemon dbus-bin dunst util-linux procps \
+    ffmpeg maim dpkg-dev file lintian man-db pulseaudio pulseaudio-utils dbus-daemon dbus-bin dunst util-linux procps \
     sway grim wev mutter xwayland pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-tools \
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good dbus xdg-desktop-portal xdg-desktop-portal-gnome \
-    g++-mingw-w64-x86-64-posix wine64 wine libbenchmark-dev libx11-dev
+    g++-mingw-w64-x86-64-posix wine64 wine nsis libbenchmark-dev libx11-dev
 if [ "${1:-}" = --windows ]; then
     "$source_dir/tools/qt-windows.sh" >/dev/null
 fi

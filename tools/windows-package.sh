@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Windows package, built on Linux: Qt for Windows first if the cache has
-# none (tools/qt-windows.sh, about half an hour), then the mingw-w64 build and
-# CPack's zip. Prints the zip's path on its last line.
+# The Windows packages, built on Linux: Qt for Windows first if the cache has
+# none (tools/qt-windows.sh, about half an hour), then the mingw-w64 build,
+# CPack's zip and the installer (makensis, Debian's nsis). Prints their paths
+# on its last two lines.
 #
 #     tools/windows-package.sh [BUILD_DIR]        (default build-windows)
 set -euo pipefail
@@ -12,4 +13,5 @@ cmake -S "$source_dir" -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake
     -DCMAKE_BUILD_TYPE=Release -DQt5_DIR="$qt_prefix/lib/cmake/Qt5" >/dev/null
 nice cmake --build "$build_dir" -j 2
 (cd "$build_dir" && cpack -G ZIP >/dev/null)
-ls "$build_dir"/zorvi-*-win64.zip
+cmake --build "$build_dir" --target zorvi_installer >/dev/null
+ls "$build_dir"/zorvi-*-win64.zip "$build_dir"/zorvi-*-win64-setup.exe

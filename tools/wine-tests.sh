@@ -4,14 +4,15 @@
 # the icon resource, and syntax-checks the Windows sources that need Qt
 # against Debian's Qt headers. When Qt for Windows is in the cache
 # (tools/qt-windows.sh), it also builds the whole project with it, the
-# package too, and runs the widget tests and the picker's end-to-end run on
-# the unzipped package under Wine on Xvfb.
+# package and the installer too, and runs the arithmetic's tests and the
+# picker's end-to-end run on the unzipped package and on the installed one
+# under Wine on Xvfb.
 #
 #     tools/wine-tests.sh [BUILD_DIR]        (default /tmp/zorvi-wine-build;
 #                                             BUILD_DIR-qt with Qt)
 #
 # Installs nothing. Needs: g++-mingw-w64-x86-64-posix wine64 wine googletest
-# cmake qtbase5-dev, and with Qt what tests/e2e needs. Exits with ctest's
+# cmake qtbase5-dev, and with Qt nsis and what tests/e2e needs. Exits with ctest's
 # status, or 1 when only a compile check failed.
 set -euo pipefail
 

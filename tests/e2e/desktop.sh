@@ -36,6 +36,7 @@ title=48a4f6 frame=d42b10 root=336699
 # runs IMAGE WxH+X+Y: the colours along a line of an image file, or of the
 # screen as a person sees it (root), as runs of COUNT:RRGGBB.
 runs() {
+    [[ $2 =~ ^[0-9]+x[0-9]+\+[0-9]+\+[0-9]+$ ]] || { echo "bad geometry $2"; return; } # ImageMagick spins on 1x1++
     if [ "$1" = root ]; then
         import -window root -crop "$2" -depth 8 rgb:-
     else
@@ -54,7 +55,7 @@ start() {
     for value in "$@"; do store "${value%=*}" "${value#*=}"; done
     "${zorvi[@]}" &
     picker=$!
-    within 10 up || fail "no window at (100, 100)"
+    within 30 up || fail "no window at (100, 100)" # Wine on a busy machine takes its time
 }
 # drag X Y X Y...: a hand's drag along the path, in small steps given time to arrive.
 drag() {

@@ -1,0 +1,20 @@
+# A Windows version resource for a program: its name, the project's version
+# and DESCRIPTION, as Explorer's properties show them.
+#     zorvi_version_resource(TARGET DESCRIPTION)
+function(zorvi_version_resource target description)
+    # FILEVERSION takes four numbers: 1.0 is 1,0,0,0.
+    set(numbers)
+    foreach(part MAJOR MINOR PATCH TWEAK)
+        if("${PROJECT_VERSION_${part}}" STREQUAL "")
+            list(APPEND numbers 0)
+        else()
+            list(APPEND numbers ${PROJECT_VERSION_${part}})
+        endif()
+    endforeach()
+    list(JOIN numbers "," ZORVI_VERSION_NUMBERS)
+    set(ZORVI_PROGRAM ${target})
+    set(ZORVI_DESCRIPTION "${description}")
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-version.rc)
+    configure_file(${PROJECT_SOURCE_DIR}/resources/version.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+endfunction()
