@@ -13,12 +13,14 @@ hand() {
     mkfifo "$tmp/pointer"
     "$@" <"$tmp/pointer" >"$tmp/pointer.out" &
     exec 3>"$tmp/pointer"
-    synced=0
 }
+# (Counted afresh each time: a point in a subshell, as a screen of the hand's
+# own, counts too.)
 point() {
+    local before
+    before=$(grep -c ok "$tmp/pointer.out")
     printf '%s\n' "$@" sync >&3
-    synced=$((synced + 1))
-    within 10 eval '[ "$(grep -c ok "$tmp/pointer.out")" -ge $synced ]' || fail "the pointer is stuck"
+    within 10 eval '[ "$(grep -c ok "$tmp/pointer.out")" -gt $before ]' || fail "the pointer is stuck"
 }
 # drag X Y X Y...: a hand's drag along the path, in small steps, after a
 # hover at the start.

@@ -1,19 +1,27 @@
 // A hand and an eye on a headless GNOME compositor, for the end-to-end
-// tests: its own remote-desktop pointer, and the screen read back through its
-// own screen cast (neither asks anyone). Reads commands on standard input,
-// answers each with one line:
+// tests and the benchmarks: its own remote-desktop pointer, and the screen
+// read back through its own screen cast (neither asks anyone). Reads commands
+// on standard input, answers each with one line:
 //
-//     move X Y | down | up   the pointer there, the left button    ok
+//     move X Y | down | up   the pointer there, the left button    done
+//     wait MS                a pause, the screen still served       done
+//     sync                   all before it taken by mutter           ok
 //     find RRGGBB            the largest solid rectangle of that colour now,
 //                            X Y W H, or none
+//     shot X Y W H FILE      that part of the screen into FILE as a
+//                            PPM image                               done
 //
+// The same commands as zorvi_vpointer's, which answers sync alone: mutter
+// has taken a pointer call once it returns.
 // Prints "ready" once both work; exits 1 with a line on standard error when
 // they do not come up within 10 s.
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -35,6 +43,7 @@ uint32_t node = SPA_ID_INVALID;
 pw_loop *loop = nullptr;
 pw_stream *video = nullptr;
 pw_buffer *newest = nullptr;
+spa_source *input = nullptr;
 int32_t width = 0, height = 0;
 bool finished = false;
 
@@ -159,6 +168,40 @@ std::string find(const std::string &colour)
     return best ? bounds.str() : "none";
 }
 
+std::string shot(int32_t x, int32_t y, int32_t w, int32_t h, const std::string &path)
+{
+    const spa_data *data = newest ? &newest->buffer->datas[0] : nullptr;
+    const int32_t stride = data && data->chunk->stride > 0 ? data->chunk->stride : width * 4;
+    if (!data || x < 0 || y < 0 || w <= 0 || h <= 0 || x + w > width || y + h > height
+        || uint64_t(stride) * height + data->chunk->offset > data->maxsize)
+        return "none";
+    std::ofstream file(path, std::ios::binary);
+    file << "P6\n" << w << ' ' << h << "\n255\n";
+    for (int32_t row = y; row < y + h; ++row) {
+        const auto *pixel = static_cast<const uint8_t *>(data->data) + data->chunk->offset
+            + std::size_t(row) * stride + std::size_t(x) * 4;
+        for (int32_t column = 0; column < w; ++column, pixel += 4) {
+            const char rgb[3] = { char(pixel[2]), char(pixel[1]), char(pixel[0]) };
+            file.write(rgb, 3);
+        }
+    }
+    return file.flush() ? "done" : "none";
+}
+
+// A pause that keeps taking the stream's frames, with the commands after it
+// left waiting in their pipe.
+void pause(int milliseconds)
+{
+    pw_loop_update_io(loop, input, 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (auto now = std::chrono::steady_clock::now(); now < end;
+         now = std::chrono::steady_clock::now())
+        pw_loop_iterate(
+            loop,
+            int(std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count()) + 1);
+    pw_loop_update_io(loop, input, SPA_IO_IN);
+}
+
 void onInput(void *, int fd, uint32_t)
 {
     static std::string pending;
@@ -170,8 +213,10 @@ void onInput(void *, int fd, uint32_t)
     for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
         std::istringstream words(pending.substr(0, end));
         pending.erase(0, end + 1);
-        std::string name, colour;
+        std::string name, colour, path;
         double x = 0, y = 0;
+        int32_t left = 0, top = 0, w = 0, h = 0, milliseconds = 0;
+        std::string answer = "done";
         words >> name;
         if (name == "move" && words >> x >> y)
             call(remoteDesktop, session, target.c_str(), "NotifyPointerMotionAbsolute", "sdd",
@@ -179,7 +224,15 @@ void onInput(void *, int fd, uint32_t)
         else if (name == "down" || name == "up") // BTN_LEFT
             call(remoteDesktop, session, target.c_str(), "NotifyPointerButton", "ib", 272,
                  int(name == "down"));
-        std::cout << (name == "find" && words >> colour ? find(colour) : "ok") << std::endl;
+        else if (name == "wait" && words >> milliseconds)
+            pause(milliseconds);
+        else if (name == "sync")
+            answer = "ok";
+        else if (name == "find" && words >> colour)
+            answer = find(colour);
+        else if (name == "shot" && words >> left >> top >> w >> h >> path)
+            answer = shot(left, top, w, h, path);
+        std::cout << answer << std::endl;
     }
 }
 
@@ -225,7 +278,7 @@ int main()
     std::cout << "ready" << std::endl;
     // Commands come in between frames: the stream is served while the test
     // sleeps, or the compositor runs out of buffers and stops sending.
-    pw_loop_add_io(loop, STDIN_FILENO, SPA_IO_IN, false, onInput, nullptr);
+    input = pw_loop_add_io(loop, STDIN_FILENO, SPA_IO_IN, false, onInput, nullptr);
     while (!finished)
         pw_loop_iterate(loop, -1);
     return 0;
