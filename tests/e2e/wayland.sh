@@ -68,12 +68,14 @@ frames() {
 # remember WxH: the screen of that size before the picker starts, what the
 # inside of the frame must show wherever it goes; taken once the window below
 # has drawn itself (wev: a checkerboard of 666666 and eeeeee at the centre of
-# the first output) and the screen holds still.
+# the first output) and the screen holds still. The pointer is parked only
+# then: sway puts a window that shows itself later on the output the pointer
+# has gone to.
 remember() {
     size=$1
-    park
     within 10 eval '[[ $(pixels 640,360 1x1) =~ ^(666666|eeeeee)$ ]]' ||
         fail "the window below is not shown"
+    park
     within 10 still || fail "the screen does not hold still"
 }
 still() {
