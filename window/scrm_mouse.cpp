@@ -39,15 +39,8 @@ void SCRM::mouseMoveEvent(QMouseEvent *event)
     }
 }
 
-void SCRM::mouseReleaseEvent(QMouseEvent *event)
+void SCRM::mouseReleaseEvent(QMouseEvent *)
 {
-    // Where the drag's button is let go: a motion just before it may have
-    // come without a move of its own (KWin times a relative motion apart
-    // from its pointer event, sometimes a millisecond later).
-    if (dragging && !resizing && event->button() == Qt::LeftButton) {
-        windowSystem->move(roundHalfUp(windowSystem->eventPosition(event)) - dragOffset);
-        writeOverlayPosition();
-    }
     finishMove(dragging);
 }
 

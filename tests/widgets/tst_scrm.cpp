@@ -221,22 +221,6 @@ private slots:
         QCOMPARE(picker.window->pos(), QPoint(-22, 279));
     }
 
-    // The drag ends where its button is let go, also without a move there
-    // first; another button's release leaves the place as it is.
-    void dragRelease()
-    {
-        const Picker picker;
-        picker.send(QEvent::MouseButtonPress, {50.5, 5.5}, Qt::LeftButton); // 151, 106
-        picker.send(QEvent::MouseMove, {60.5, 5.5}); // 161, 106 -> 110, 100
-        picker.send(QEvent::MouseButtonRelease, {70, 5}, Qt::LeftButton, Qt::NoButton); // 180, 105
-        QCOMPARE(picker.window->pos(), QPoint(129, 99));
-        QCOMPARE(publishedRegion().topLeft(), QPoint(129, 99));
-        picker.send(QEvent::MouseButtonPress, {10, 5}, Qt::LeftButton);
-        picker.send(QEvent::MouseButtonPress, {10, 5}, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
-        picker.send(QEvent::MouseButtonRelease, {40, 5}, Qt::RightButton);
-        QCOMPARE(picker.window->pos(), QPoint(129, 99));
-    }
-
     void cornerResize()
     {
         Picker picker({{"show_capture", 1}}); // no capture_border: the drawn 2 pixels grip
