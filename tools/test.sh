@@ -11,9 +11,10 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 ensure_packages "${build_packages[@]}" \
+    kwin-wayland libglib2.0-bin \
     xvfb xauth openbox picom xdotool x11-utils x11-xserver-utils xserver-xephyr imagemagick wmctrl \
     ffmpeg maim dpkg-dev file lintian man-db pulseaudio pulseaudio-utils dbus-daemon dbus-bin dunst util-linux procps \
-    sway grim wev mutter kwin-wayland libglib2.0-bin xwayland pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-tools \
+    sway grim wev mutter xwayland pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-tools \
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good dbus xdg-desktop-portal xdg-desktop-portal-gnome \
     g++-mingw-w64-x86-64-posix wine64 wine nsis libbenchmark-dev libx11-dev
 if [ "${1:-}" = --windows ]; then

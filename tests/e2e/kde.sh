@@ -42,10 +42,9 @@ through
 
 check=drag
 drag 680 108 780 158
-# Now and then the frame ends a step of the hand's (5, 2 or 3) short of or
-# past where the pointer let go (KWin times some relative motions apart from
-# the pointer's own events): printed, not judged; that the frame is where the
-# store says is.
+# Now and then (about one run in twenty) the frame ends one step of the
+# hand's (5, 3) short of where the pointer let go, cause unknown: printed, not
+# judged; that the frame is where the store says is.
 read -r x y w h < <(region)
 ((x >= 195 && x <= 205 && y >= 167 && y <= 173)) || fail "not dragged: at $x,$y"
 same "$w $h" "600 338"
