@@ -73,10 +73,10 @@ frames() {
 # has gone to.
 remember() {
     size=$1
-    within 10 eval '[[ $(pixels 640,360 1x1) =~ ^(666666|eeeeee)$ ]]' ||
+    within 30 eval '[[ $(pixels 640,360 1x1) =~ ^(666666|eeeeee)$ ]]' ||
         fail "the window below is not shown"
     park
-    within 10 still || fail "the screen does not hold still"
+    within 30 still || fail "the screen does not hold still"
 }
 still() {
     screen 0,0 "$size" | convert ppm:- -depth 8 "$tmp/again.ppm"
