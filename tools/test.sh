@@ -11,6 +11,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 ensure_packages "${build_packages[@]}" \
+    kwin-wayland libglib2.0-bin \
     xvfb xauth openbox picom xdotool x11-utils x11-xserver-utils xserver-xephyr imagemagick wmctrl \
     ffmpeg maim dpkg-dev file lintian man-db pulseaudio pulseaudio-utils dbus-daemon dbus-bin dunst util-linux procps \
     sway grim wev mutter xwayland pipewire wireplumber \

@@ -24,3 +24,14 @@ int layerOutput(const QVector<QRect> &outputs, const QRect &global, int current)
     }
     return current >= 0 && current < outputs.size() ? current : 0;
 }
+
+quint32 pointerTime(quint32 microsecondsHigh, quint32 microsecondsLow)
+{
+    return quint32((quint64(microsecondsHigh) << 32 | microsecondsLow) / 1000);
+}
+
+bool pointerTimeAfter(quint32 time, quint32 than)
+{
+    // Later by less than half the clock's range.
+    return qint32(time - than) > 0;
+}

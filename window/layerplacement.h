@@ -8,6 +8,7 @@
 #include <QMargins>
 #include <QRect>
 #include <QVector>
+#include <QtGlobal>
 
 // The margins that put a window at `global` on an output with the logical
 // geometry `output`; negative where the window reaches past that edge.
@@ -19,5 +20,15 @@ QRect layerGeometry(const QRect &output, const QMargins &margins);
 // (the pixel right of and below the middle for even sizes), else `current`
 // when it is valid, else the first.
 int layerOutput(const QVector<QRect> &outputs, const QRect &global, int current);
+
+// A drag follows the pointer's relative motions between its press and each
+// move, matched by time. A relative motion comes with 64-bit microseconds,
+// the pointer's events with 32-bit milliseconds that wrap, on the same clock:
+// KWin's, counted from the epoch, has long passed 32 bits of milliseconds.
+// So a motion's time is its milliseconds' low 32 bits ...
+quint32 pointerTime(quint32 microsecondsHigh, quint32 microsecondsLow);
+// ... and one time comes after another the way such a clock counts across
+// its wrap.
+bool pointerTimeAfter(quint32 time, quint32 than);
 
 #endif // LAYERPLACEMENT_H

@@ -93,7 +93,8 @@ public:
             return eventOrigin + event->localPos();
         QPointF moved;
         for (const Motion &motion : motions) {
-            if (motion.time > dragFrom->time && motion.time <= event->timestamp())
+            if (pointerTimeAfter(motion.time, dragFrom->time)
+                && !pointerTimeAfter(motion.time, quint32(event->timestamp())))
                 moved += motion.delta;
         }
         return dragFrom->at + moved;
@@ -214,9 +215,9 @@ private:
         if (event->type() == QEvent::MouseButtonPress) {
             const auto *press = static_cast<QMouseEvent *>(event);
             if (press->buttons() == press->button() && followPointer()) {
-                const ulong time = press->timestamp();
+                const quint32 time = quint32(press->timestamp());
                 dragFrom = Press { eventOrigin + press->localPos(), time };
-                while (!motions.empty() && motions.front().time <= time)
+                while (!motions.empty() && !pointerTimeAfter(motions.front().time, time))
                     motions.pop_front();
             }
         } else if (event->type() == QEvent::MouseButtonRelease) {
@@ -349,9 +350,8 @@ private:
         auto *self = static_cast<LayerShellWindowSystem *>(data);
         if (!self->dragFrom && self->motions.size() >= 256)
             self->motions.pop_front();
-        const ulong ms = ulong((quint64(high) << 32 | low) / 1000);
-        self->motions.push_back(
-            Motion { ms, QPointF(wl_fixed_to_double(dx), wl_fixed_to_double(dy)) });
+        self->motions.push_back(Motion { pointerTime(high, low),
+                                         QPointF(wl_fixed_to_double(dx), wl_fixed_to_double(dy)) });
     }
 
     static constexpr zwp_relative_pointer_v1_listener relativeListener = { relativeMotion };
@@ -379,11 +379,11 @@ private:
     struct Press
     {
         QPointF at;
-        ulong time;
+        quint32 time;
     };
     struct Motion
     {
-        ulong time;
+        quint32 time;
         QPointF delta;
     };
     std::optional<Press> dragFrom;

@@ -54,14 +54,16 @@ hand "$vpointer" $layout
 # A Wayland window below the frame, tiled over the first output; it prints the
 # clicks it gets.
 stdbuf -oL wev >"$tmp/wev" 2>&1 &
-within 10 grep -q xdg_toplevel "$tmp/wev" || fail "no window below"
+within 10 grep -qs xdg_toplevel "$tmp/wev" || fail "no window below"
+
+remember $layout
 
 "$zorvi" 2>"$tmp/zorvi.log" &
 picker=$!
 within 20 is 690 105 $title || fail "no title bar at (100, 100): $(cat "$tmp/zorvi.log")"
-# At start: 600 x 338 below the title bar at (100, 100); the store has its size.
-same "$("$zs" get capture_width) $("$zs" get capture_height)" "600 338"
-same "$(frames 99,300 602x1)" "1-3 598-600 "
+# At start: 600 x 338 below the title bar at (100, 100).
+same "$(region)" "100 120 600 338"
+framed
 
 check=drag
 drag 680 108 917 259
@@ -76,12 +78,10 @@ same "$(region)" "$x $y 500 281"
 framed
 
 check=click
-read -r x y w h < <(region --inner)
-click $((x + w / 2)) $((y + h / 2))
-click $((x - 2)) $((y + h / 2))
-same "$(grep -c 'button: 272 (left), state: 1 (pressed)' "$tmp/wev")" 1
+through
 
 check=above
+read -r x y w h < <(region --inner)
 swaymsg '[app_id="wev"] fullscreen enable' >/dev/null
 sleep 0.5
 is $((x - 1)) $((y + 5)) $frame || fail "the frame is not above a fullscreen window"

@@ -1,7 +1,8 @@
 // Where a layer surface goes, without a compositor: its output and the
-// margins that place it. Two outputs side by side in logical pixels: the
-// first 1280 x 720 at scale 1, the second 1920 x 1200 at scale 1.5, so
-// 1280 x 800 logical, at (1280, 0).
+// margins that place it, and which of the pointer's motions a drag of it
+// follows. Two outputs side by side in logical pixels: the first 1280 x 720
+// at scale 1, the second 1920 x 1200 at scale 1.5, so 1280 x 800 logical, at
+// (1280, 0).
 #include "layerplacement.h"
 
 #include <QtTest>
@@ -51,6 +52,38 @@ private slots:
         QCOMPARE(layerMargins(outputs.at(output), global), margins);
         // And back: the margins put the window where it was.
         QCOMPARE(layerGeometry(outputs.at(output), margins), global);
+    }
+
+    // Whether a relative motion, with its 64-bit microseconds, counts for a
+    // drag between its press and a move, with their 32-bit milliseconds.
+    void motionTimes_data()
+    {
+        QTest::addColumn<quint32>("high");
+        QTest::addColumn<quint32>("low");
+        QTest::addColumn<quint32>("press");
+        QTest::addColumn<quint32>("move");
+        QTest::addColumn<bool>("counted");
+        QTest::newRow("between") << 0u << 5000500u << 4999u << 5000u << true;
+        QTest::newRow("in the press's millisecond: before it")
+            << 0u << 4999999u << 4999u << 5000u << false;
+        QTest::newRow("after the move") << 0u << 5001000u << 4999u << 5000u << false;
+        // 2026-12-08 in microseconds since the epoch, as KWin's fake input
+        // times them: the events carry the milliseconds' low 32 bits.
+        QTest::newRow("a clock from the epoch")
+            << 418334u << 931863700u << 1435450939u << 1435450940u << true;
+        QTest::newRow("across the wrap") << 1000u << 5250u << 0xfffffff0u << 10u << true;
+        QTest::newRow("before the press, across the wrap")
+            << 999u << 4294962000u << 5u << 10u << false;
+    }
+
+    void motionTimes()
+    {
+        QFETCH(quint32, high);
+        QFETCH(quint32, low);
+        QFETCH(quint32, press);
+        QFETCH(quint32, move);
+        const quint32 time = pointerTime(high, low);
+        QTEST(pointerTimeAfter(time, press) && !pointerTimeAfter(time, move), "counted");
     }
 };
 
