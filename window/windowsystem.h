@@ -5,13 +5,16 @@
 #ifndef WINDOWSYSTEM_H
 #define WINDOWSYSTEM_H
 
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWidget>
+
+#include <cstdlib>
 
 QT_BEGIN_NAMESPACE
 class QPoint;
 class QRegion;
-class QScreen;
 class QSize;
 QT_END_NAMESPACE
 
@@ -46,8 +49,18 @@ public:
     // The part of the window that takes input and shows (frame and title bar);
     // an empty region for the whole window.
     virtual void setInputRegion(const QRegion &region) = 0;
-    // Ends the process with 0 on every change of the display configuration.
-    virtual void watchDisplayChanges() = 0;
+    // Ends the process with 0 on every change of the display configuration,
+    // as Qt reports them unless the window system says it otherwise.
+    virtual void watchDisplayChanges()
+    {
+        const auto quit = [] { std::exit(0); };
+        connect(qApp, &QGuiApplication::screenAdded, this, quit);
+        connect(qApp, &QGuiApplication::screenRemoved, this, quit);
+        connect(qApp, &QGuiApplication::primaryScreenChanged, this, quit);
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        for (QScreen *screen : screens)
+            connect(screen, &QScreen::geometryChanged, this, quit);
+    }
     // The window's native events; true when handled.
     virtual bool nativeEvent(void *) { return false; }
 

@@ -21,7 +21,6 @@
 
 #include <wayland-client.h>
 
-#include <cstdlib>
 #include <deque>
 #include <optional>
 
@@ -128,17 +127,6 @@ public:
             window->clearMask();
         else
             window->setMask(region);
-    }
-
-    void watchDisplayChanges() override
-    {
-        const auto quit = [] { std::exit(0); };
-        connect(qApp, &QGuiApplication::screenAdded, this, quit);
-        connect(qApp, &QGuiApplication::screenRemoved, this, quit);
-        connect(qApp, &QGuiApplication::primaryScreenChanged, this, quit);
-        const QList<QScreen *> screens = QGuiApplication::screens();
-        for (QScreen *screen : screens)
-            connect(screen, &QScreen::geometryChanged, this, quit);
     }
 
 private:

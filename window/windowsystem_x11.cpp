@@ -109,17 +109,6 @@ public:
             setInputShape(region.isEmpty() ? QRegion(window->rect()) : region);
     }
 
-    void watchDisplayChanges() override
-    {
-        const auto quit = [] { std::exit(0); };
-        connect(qApp, &QGuiApplication::screenAdded, this, quit);
-        connect(qApp, &QGuiApplication::screenRemoved, this, quit);
-        connect(qApp, &QGuiApplication::primaryScreenChanged, this, quit);
-        const QList<QScreen *> screens = QGuiApplication::screens();
-        for (QScreen *screen : screens)
-            connect(screen, &QScreen::geometryChanged, this, quit);
-    }
-
 private:
     void setInputShape(const QRegion &region)
     {
