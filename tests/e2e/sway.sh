@@ -51,19 +51,8 @@ source "$(dirname "$0")/wayland.sh"
 hand "$vpointer" $layout
 
 "$zs" init --border 3 >/dev/null || fail "no key"
-# A Wayland window below the frame, tiled over the first output; it prints the
-# clicks it gets.
-stdbuf -oL wev >"$tmp/wev" 2>&1 &
-within 10 grep -qs xdg_toplevel "$tmp/wev" || fail "no window below"
-
-remember $layout
-
-"$zorvi" 2>"$tmp/zorvi.log" &
-picker=$!
-within 20 is 690 105 $title || fail "no title bar at (100, 100): $(cat "$tmp/zorvi.log")"
-# At start: 600 x 338 below the title bar at (100, 100).
-same "$(region)" "100 120 600 338"
-framed
+below $layout # wev, tiled over the first output
+start
 
 check=drag
 drag 680 108 917 259
@@ -72,10 +61,7 @@ same "$(region)" "337 271 600 338"
 framed
 
 check=resize
-read -r x y w h < <(region)
-drag $((x + w - 2)) $((y + h)) $((x + w - 102)) $((y + h + 50)) # the corner grip, 100 to the left
-same "$(region)" "$x $y 500 281"
-framed
+resize
 
 check=click
 through

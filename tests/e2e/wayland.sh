@@ -4,7 +4,7 @@
 # frame against the store.
 #
 #     hand POINTER_COMMAND...; then point, drag, click, clicks, through,
-#     frames, is, remember, framed
+#     frames, is, remember, framed, below, start, resize
 title=48a4f6 frame=d42b10
 region() { "$zs" region "$@"; }
 # The presses of the left button that the window below (wev, started with its
@@ -107,4 +107,27 @@ framed() {
         <(convert "$tmp/before.ppm" -crop "$(region --inner --format %g)" +repage rgb:- |
             od -An -v -tx1 -w3 | tr -d ' ') | grep -c '^<')
     [ "$unlike" = 0 ] || fail "$unlike pixels inside the frame unlike the screen below it"
+}
+# below LAYOUT: a Wayland window below the frame (wev, which prints the
+# clicks it gets), and the screen with it remembered.
+below() {
+    stdbuf -oL wev >"$tmp/wev" 2>&1 &
+    within 10 grep -qs xdg_toplevel "$tmp/wev" || fail "no window below"
+    remember "$1"
+}
+# start: the picker, shown at (100, 100) with its frame where the store says.
+start() {
+    "$zorvi" 2>"$tmp/zorvi.log" &
+    picker=$!
+    within 20 is 690 105 $title || fail "no title bar at (100, 100): $(cat "$tmp/zorvi.log")"
+    same "$(region)" "100 120 600 338"
+    framed
+}
+# resize: the corner grip 100 to the left; the height follows at 16:9.
+resize() {
+    local x y w h
+    read -r x y w h < <(region)
+    drag $((x + w - 2)) $((y + h)) $((x + w - 102)) $((y + h + 50))
+    same "$(region)" "$x $y 500 281"
+    framed
 }
