@@ -1,20 +1,21 @@
 // X11, XWayland and Qt's other non-Wayland platforms of Unix (offscreen).
+#include "sparerow.h"
 #include "stackingwatch.h"
 #include "windowsystem.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QRegion>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <QX11Info>
 
-#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -44,6 +45,8 @@ public:
         // the interior must be see-through by its own pixels.
         if (xwayland) {
             window->setAttribute(Qt::WA_TranslucentBackground);
+            // Qt draws the whole window in its update requests.
+            window->installEventFilter(this);
             return;
         }
         // Opaque, not translucent: the mask already cuts the interior out,
@@ -73,12 +76,11 @@ public:
 
     void keepOnTop() override
     {
-        // Its first shape, set before mutter showed it, is not always its
-        // input region there.
-        if (xwayland && !nudged && window->isVisible())
-            nudge();
-        if (xwayland)
+        if (xwayland) {
+            spareRow.tick();
+            flip();
             checkPlacement();
+        }
         // A raise travels to the window manager and back: only when
         // something may have come above us.
         if (!stackingWatch)
@@ -99,42 +101,117 @@ public:
         // Without a compositor X11 paints translucent pixels black and never
         // passes clicks through them; the mask shows what lies below the
         // interior and lets clicks reach it.
-        if (region.isEmpty())
+        // Through XWayland the X window may hold a spare row below what Qt
+        // knows of, which no shape may show; mutter takes the bounding
+        // shape as the input region where there is no input shape.
+        if (region.isEmpty() && !xwayland)
             window->clearMask();
         else
-            window->setMask(region);
-        // Qt sets the X window's bounding shape; a Wayland compositor (mutter)
-        // takes an XWayland window's input region from its input shape.
-        if (xwayland && window->internalWinId())
-            setInputShape(region.isEmpty() ? QRegion(window->rect()) : region);
+            window->setMask(region.isEmpty() ? QRegion(window->rect()) : region);
+    }
+
+    bool nativeEvent(void *message) override
+    {
+        if (!xwayland)
+            return false;
+        auto *event = static_cast<xcb_generic_event_t *>(message);
+        const xcb_window_t id = xcb_window_t(window->internalWinId());
+        switch (event->response_type & 0x7f) {
+        case XCB_CONFIGURE_NOTIFY: {
+            auto *configure = reinterpret_cast<xcb_configure_notify_event_t *>(event);
+            if (configure->window != id)
+                return false;
+            configure->height = uint16_t(spareRow.configured(configure->x, configure->y,
+                                                             configure->height, window->height()));
+            break;
+        }
+        case XCB_EXPOSE: {
+            auto *expose = reinterpret_cast<xcb_expose_event_t *>(event);
+            if (expose->window != id)
+                return false;
+            // Qt would paint the spare row.
+            if (expose->y >= window->height())
+                return true;
+            spareRow.drawn();
+            break;
+        }
+        case XCB_PROPERTY_NOTIFY: {
+            auto *property = reinterpret_cast<xcb_property_notify_event_t *>(event);
+            if (property->window != id || property->atom != allowCommitsAtom())
+                return false;
+            spareRow.commitsAllowed(property->state == XCB_PROPERTY_DELETE || commitsAllowed(id));
+            break;
+        }
+        default:
+            return false;
+        }
+        scheduleFlip();
+        return false;
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::UpdateRequest) {
+            spareRow.drawn();
+            scheduleFlip();
+        }
+        return false;
     }
 
 private:
-    void setInputShape(const QRegion &region)
+    // Once what is under way is done: the pixels of a paint reach the X
+    // server before the flip.
+    void scheduleFlip()
     {
-        std::vector<xcb_rectangle_t> rectangles;
-        for (const QRect &rect : region)
-            rectangles.push_back({ int16_t(rect.x()), int16_t(rect.y()), uint16_t(rect.width()),
-                                   uint16_t(rect.height()) });
-        const xcb_window_t id = xcb_window_t(window->internalWinId());
-        xcb_connection_t *connection = QX11Info::connection();
-        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
-                             XCB_CLIP_ORDERING_UNSORTED, id, 0, 0, uint32_t(rectangles.size()),
-                             rectangles.data());
-        // mutter takes the input shape anew when the window is resized, not
-        // on a change alone (measured: mutter 43): a change at the same size
-        // resizes it by a pixel and back.
-        if (nudged && window->size() == shapedSize)
-            nudge();
-        shapedSize = window->size();
+        if (flipQueued)
+            return;
+        flipQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            flipQueued = false;
+            flip();
+        });
     }
 
-    void nudge()
+    void flip()
     {
-        nudged = true;
-        const QSize size = window->size();
-        window->resize(size + QSize(0, 1));
-        window->resize(size);
+        const std::optional<int> height
+            = spareRow.flip(window->height(), QGuiApplication::mouseButtons() != Qt::NoButton);
+        if (!height || !window->internalWinId())
+            return;
+        const uint32_t value = uint32_t(*height);
+        xcb_connection_t *connection = QX11Info::connection();
+        xcb_configure_window(connection, xcb_window_t(window->internalWinId()),
+                             XCB_CONFIG_WINDOW_HEIGHT, &value);
+        xcb_flush(connection);
+    }
+
+    xcb_atom_t allowCommitsAtom()
+    {
+        if (allowCommits == XCB_ATOM_NONE) {
+            static const char name[] = "_XWAYLAND_ALLOW_COMMITS";
+            xcb_connection_t *connection = QX11Info::connection();
+            std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+                xcb_intern_atom_reply(
+                    connection, xcb_intern_atom(connection, 0, sizeof(name) - 1, name), nullptr),
+                &std::free);
+            if (reply)
+                allowCommits = reply->atom;
+        }
+        return allowCommits;
+    }
+
+    bool commitsAllowed(xcb_window_t id)
+    {
+        xcb_connection_t *connection = QX11Info::connection();
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+            xcb_get_property_reply(
+                connection,
+                xcb_get_property(connection, 0, id, allowCommitsAtom(), XCB_ATOM_CARDINAL, 0, 1),
+                nullptr),
+            &std::free);
+        if (!reply || xcb_get_property_value_length(reply.get()) < 4)
+            return true;
+        return *static_cast<const uint32_t *>(xcb_get_property_value(reply.get())) != 0;
     }
 
     void placementAsked() { matched = mismatched = 0; }
@@ -162,7 +239,10 @@ private:
             return;
         const QPoint actualAt(at->dst_x, at->dst_y);
         const QSize actualSize(geometry->width, geometry->height);
-        if (actualAt == askedAt && actualSize == askedSize) {
+        // The spare row is ours.
+        const int spare = actualSize.height() - askedSize.height();
+        if (actualAt == askedAt && actualSize.width() == askedSize.width()
+            && (spare == 0 || spare == 1)) {
             honoured = ++matched >= settled;
             mismatched = 0;
             return;
@@ -181,8 +261,9 @@ private:
     // A second of ticks.
     static constexpr int settled = 20;
     bool xwayland = false;
-    bool nudged = false;
-    QSize shapedSize;
+    SpareRow spareRow;
+    bool flipQueued = false;
+    xcb_atom_t allowCommits = XCB_ATOM_NONE;
     StackingWatch *stackingWatch = nullptr;
     // Kept apart: a rectangle of stored values could overflow.
     QPoint askedAt;
