@@ -88,15 +88,7 @@ public:
     // surface to (markers, below).
     QPointF eventPosition(const QMouseEvent *event) const override
     {
-        if (!dragFrom)
-            return eventOrigin + event->localPos();
-        QPointF moved;
-        for (const Motion &motion : motions) {
-            if (pointerTimeAfter(motion.time, dragFrom->time)
-                && !pointerTimeAfter(motion.time, quint32(event->timestamp())))
-                moved += motion.delta;
-        }
-        return dragFrom->at + moved;
+        return dragFrom ? dragFrom->at + dragFrom->moved : eventOrigin + event->localPos();
     }
 
     QScreen *screen() const override { return output ? output : screenUnder(); }
@@ -204,9 +196,18 @@ private:
             const auto *press = static_cast<QMouseEvent *>(event);
             if (press->buttons() == press->button() && followPointer()) {
                 const quint32 time = quint32(press->timestamp());
-                dragFrom = Press { eventOrigin + press->localPos(), time };
+                dragFrom = Press { eventOrigin + press->localPos(), time, QPointF() };
                 while (!motions.empty() && !pointerTimeAfter(motions.front().time, time))
                     motions.pop_front();
+            }
+        } else if (event->type() == QEvent::MouseMove && dragFrom) {
+            // The motions up to this move, added once: a long drag costs no
+            // more per move than a short one.
+            const quint32 time = quint32(static_cast<QMouseEvent *>(event)->timestamp());
+            while (!motions.empty() && !pointerTimeAfter(motions.front().time, time)) {
+                if (pointerTimeAfter(motions.front().time, dragFrom->time))
+                    dragFrom->moved += motions.front().delta;
+                motions.pop_front();
             }
         } else if (event->type() == QEvent::MouseButtonRelease) {
             if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton)
@@ -361,13 +362,15 @@ private:
     // happened, and where it has been asked to put it since, oldest first.
     QPoint eventOrigin;
     std::deque<QPoint> moving;
-    // Since the press of a drag: where it was, and the pointer's motions
-    // with their times, in the milliseconds of the pointer's events (a
-    // motion in the millisecond of the press counts as before it).
+    // Since the press of a drag: where it was, how far the pointer has moved
+    // by the last move, and its motions not yet added, with their times in
+    // the milliseconds of the pointer's events (a motion in the millisecond
+    // of the press counts as before it).
     struct Press
     {
         QPointF at;
         quint32 time;
+        QPointF moved;
     };
     struct Motion
     {
