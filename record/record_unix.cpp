@@ -265,8 +265,7 @@ public:
             if (!repeat(owed))
                 return;
         }
-        const std::string problem = finishTake(&*take);
-        grabber->release();
+        const std::string problem = closeTake();
         if (problem.empty()) {
             const double seconds = double(take->frames) / options.fps;
             char length[32];
@@ -399,10 +398,7 @@ private:
     {
         std::string why;
         if (grabber->ended(&why)) {
-            const std::string problem = finishTake(&*take);
-            grabber->release();
-            fail(problem.empty() ? why : problem);
-            take.reset();
+            abandon(why);
             return;
         }
         const uint8_t *pixels = grabber->grab(area.x, area.y);
@@ -430,10 +426,24 @@ private:
         }
         // EPIPE mostly: ffmpeg is gone (a full disk, a crash); its own
         // message is on stderr already.
-        const std::string why = std::strerror(errno);
+        abandon(std::string("ffmpeg stopped reading (") + std::strerror(errno) + ")");
+    }
+
+    // Ends the take's file and lets go of the frame source (a portal's
+    // sharing ends with the take).
+    std::string closeTake()
+    {
         const std::string problem = finishTake(&*take);
         grabber->release();
-        fail(problem.empty() ? "ffmpeg stopped reading (" + why + ")" : problem);
+        return problem;
+    }
+
+    // A take that cannot go on: what was written is kept, and the failure
+    // reported with ffmpeg's reason where it gave one, else with `why`.
+    void abandon(const std::string &why)
+    {
+        const std::string problem = closeTake();
+        fail(problem.empty() ? why : problem);
         take.reset();
     }
 
