@@ -81,7 +81,7 @@ SCRM::SCRM(QWidget *parent)
 
     buildUi();
 
-    writeSetting("screen_scale", int(currentScreen->logicalDotsPerInch() / 96.0 * 100.0));
+    writeSetting("screen_scale", int(windowSystem->scale(currentScreen) * 100.0));
 
     connect(borderButton, SIGNAL(clicked()), this, SLOT(clickShowCaptureWdgBtn()));
     connect(captureButton, SIGNAL(clicked()), this, SLOT(clickDoCaptureBtn()));
@@ -90,7 +90,7 @@ SCRM::SCRM(QWidget *parent)
     connect(smallerButton, SIGNAL(pressed()), this, SLOT(pressedSmallerBtn()));
     connect(smallerButton, SIGNAL(released()), this, SLOT(releasedSmallerBtn()));
 
-    dpiScale = windowSystem->screen()->logicalDotsPerInch() / 96.0;
+    dpiScale = windowSystem->scale(windowSystem->screen());
     readSetting("capture_border", &borderThickness, 0);
     setAttribute(Qt::WA_MouseTracking);
     resizing = false;

@@ -65,7 +65,7 @@ void SCRM::finishMove(bool moved)
         rebuildPresets();
     }
     // Written so that a NaN on either side counts as a change of scale.
-    const double scale = screen->logicalDotsPerInch() / 96.0;
+    const double scale = windowSystem->scale(screen);
     if (!(scale == dpiScale))
         std::exit(0);
     dragging = false;

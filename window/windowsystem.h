@@ -42,6 +42,9 @@ public:
     // The screen the window is placed on; before it is shown, the one under
     // its geometry.
     virtual QScreen *screen() const = 0;
+    // A screen's scale as the store publishes it: logical DPI / 96, unless
+    // the window system knows better.
+    virtual double scale(QScreen *screen) const { return screen->logicalDotsPerInch() / 96.0; }
     // At the end of a drag or a keyboard move.
     virtual void finishMove() { }
     // From the keep-on-top timer.
