@@ -23,6 +23,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "zorvi: %s\n", qPrintable(why));
         return 1;
     }
+    keepWindowSystemPixels();
 
     QApplication app(argc, argv);
     if (!claimSingleInstance())

@@ -76,6 +76,10 @@ protected:
 // *why, where the frame cannot be placed where the store will say it is.
 bool chooseWindowSystem(QString *why);
 
+// Before the QApplication, after the choice: Qt's own scaling off, whatever
+// the session's variables ask for.
+void keepWindowSystemPixels();
+
 // After it: the window system of this process for the picker's window.
 WindowSystem *createWindowSystem(QWidget *window);
 
