@@ -21,7 +21,7 @@ set_tests_properties(package PROPERTIES FIXTURES_SETUP windows_package)
 
 set(unzipped ${package_dir}/${ZORVI_PACKAGE_NAME})
 add_test(NAME picker_wine COMMAND ${PROJECT_SOURCE_DIR}/tools/xsession.sh ${e2e}/picker.sh ${unzipped}/zorvi.exe
-    ${unzipped}/zorvi-settings.exe frame_and_interior moves_and_captures keep_on_top display_change)
+    ${unzipped}/zorvi-settings.exe frame_and_interior moves_and_captures moved_by_others keep_on_top display_change)
 set_tests_properties(picker_wine PROPERTIES FIXTURES_REQUIRED windows_package TIMEOUT 600)
 # The installer, run as a user runs it; the installed picker passes the same
 # end-to-end run.

@@ -5,6 +5,7 @@
 #include "windowsystem.h"
 
 #include <QIcon>
+#include <QMoveEvent>
 #include <QLayout>
 #include <QPushButton>
 #include <QRegion>
@@ -121,10 +122,30 @@ void SCRM::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+void SCRM::moveEvent(QMoveEvent *event)
+{
+    // Whoever moved the window (the window manager, the desktop's own move
+    // gesture, another program), the store must not name a place the frame
+    // has left. Our own moves write it themselves, and the window system
+    // confirming one of them changes nothing.
+    if (isVisible() && !movingItself
+        && windowSystem->mapToGlobal(captureWidget, QPoint(0, 0)) != publishedCorner)
+        writeOverlayPosition();
+    QWidget::moveEvent(event);
+}
+
+void SCRM::moveWindow(const QPoint &topLeft)
+{
+    movingItself = true;
+    windowSystem->move(topLeft);
+    movingItself = false;
+}
+
 void SCRM::writeOverlayPosition()
 {
     const QPoint corner = windowSystem->mapToGlobal(captureWidget, QPoint(0, 0));
     writePosition(corner.x(), corner.y());
+    publishedCorner = corner;
 }
 
 bool SCRM::nativeEvent(const QByteArray &eventType, void *message, long *result)

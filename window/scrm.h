@@ -10,6 +10,8 @@
 #include <QVector>
 #include <QWidget>
 
+#include <optional>
+
 QT_BEGIN_NAMESPACE
 class QLabel;
 class QPushButton;
@@ -33,6 +35,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -52,6 +55,7 @@ private:
     void rebuildPresets();
     void stepTo(int presetIndex);
     void setStepIcon(QPushButton *button, const QString &image);
+    void moveWindow(const QPoint &topLeft);
     void writeOverlayPosition();
     void resizeCapture(int newWidth);
     void finishMove(bool moved);
@@ -83,6 +87,10 @@ private:
     QTimer *topmostTimer;
     // Placing, keeping on top, the input region, display changes.
     WindowSystem *windowSystem;
+    // What the store says of the overlay's corner, and whether the window
+    // is being moved by us, which writes the position itself.
+    std::optional<QPoint> publishedCorner;
+    bool movingItself = false;
 };
 
 #endif // SCRM_H

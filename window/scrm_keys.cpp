@@ -15,7 +15,7 @@ void SCRM::keyPressEvent(QKeyEvent *event)
         // Right and Down widen, Left and Up narrow.
         resizeCapture(captureRect.width() + step.x() + step.y());
     } else {
-        windowSystem->move(windowSystem->position() + step);
+        moveWindow(windowSystem->position() + step);
         writeOverlayPosition();
     }
 }

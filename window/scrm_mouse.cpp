@@ -34,7 +34,7 @@ void SCRM::mouseMoveEvent(QMouseEvent *event)
     if (resizing) {
         resizeCapture(pressWidth + (local.x() - pressPoint.x()));
     } else if (dragging) {
-        windowSystem->move(roundHalfUp(windowSystem->eventPosition(event)) - dragOffset);
+        moveWindow(roundHalfUp(windowSystem->eventPosition(event)) - dragOffset);
         writeOverlayPosition();
     }
 }
@@ -76,7 +76,7 @@ void SCRM::resizeEvent(QResizeEvent *event)
 {
     // The size the window asked for decides, not the one the event carries.
     if (windowSize.width() == sizePresets.last().width()) {
-        windowSystem->move(windowSystem->screen()->geometry().topLeft());
+        moveWindow(windowSystem->screen()->geometry().topLeft());
         writeOverlayPosition();
     }
     gripRect = gripRectFor(size(), frameThicknessFor(borderThickness));

@@ -53,6 +53,16 @@ up() { window=$(xdotool search --onlyvisible --pid "$picker") && [[ $(geometry) 
 start() {
     clear_store
     for value in "$@"; do store "${value%=*}" "${value#*=}"; done
+    launch
+}
+# first_start: as a new user starts it, on the key zorvi-settings init makes and nothing else.
+first_start() {
+    clear_store
+    [ $wine = 1 ] || rm -rf "$key"
+    "${zs[@]}" init >/dev/null || fail "no key"
+    launch
+}
+launch() {
     "${zorvi[@]}" &
     picker=$!
     within 30 up || fail "no window at (100, 100)" # Wine on a busy machine takes its time
