@@ -18,9 +18,13 @@ int writeSetting(const char *name, int32_t value);
 int writeSettingPair(const char *firstName, int32_t firstValue,
                      const char *secondName, int32_t secondValue);
 
-// Reads both values as one: never the first of one pair write with the
-// second of another. Returns 0 and sets both variables when both values are
-// DWORDs; otherwise returns -1 and sets neither.
+// Reads both values as one. On Linux, under the key's shared lock: never the
+// first of one pair write with the second of another. The registry has no
+// lock: the pair is read again until two rounds agree, which misses a writer
+// that is pre-empted between its two sets for longer than those rounds take,
+// so a half-written pair can still be read there. Returns 0 and sets both
+// variables when both values are DWORDs; otherwise returns -1 and sets
+// neither.
 int readSettingPair(const char *firstName, int32_t *firstValue,
                     const char *secondName, int32_t *secondValue);
 
