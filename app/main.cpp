@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
     // Answered before the application object, which would want a display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0)
-            return printLine("zorvi " ZORVI_VERSION) ? 0 : 1;
+            return printLine("zorvi " ZORVI_VERSION "\n" ZORVI_LICENCE) ? 0 : 1;
     }
 
     // Before the application object: the window system it connects to.

@@ -168,7 +168,7 @@ int main(int argc, char *argv[])
     CLI::App app("Creates, shows, sets and follows the settings of the zorvi region picker.",
                  program);
     app.get_formatter()->label("Usage", "usage");
-    app.set_version_flag("--version", std::string(program) + " " + ZORVI_VERSION,
+    app.set_version_flag("--version", std::string(program) + " " + ZORVI_VERSION + "\n" ZORVI_LICENCE,
                          "print the version and exit");
     // At most one command; none is handled below, so that a word that is no
     // command is named as unexpected rather than reported as a missing one.

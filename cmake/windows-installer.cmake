@@ -61,6 +61,7 @@ get_filename_component(source_dir ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 set(output ${BUILD_DIR}/zorvi-${VERSION}-win64-setup.exe)
 execute_process(COMMAND ${MAKENSIS} -V2 -WX -DVERSION=${VERSION} -DVERSION4=${version4}
     -DOUTFILE=${output} -DICON=${source_dir}/resources/zorvi.ico
+    -DLICENCE=${source_dir}/COPYING
     -DFILES=${BUILD_DIR}/installer-files.nsh -DUNFILES=${BUILD_DIR}/installer-unfiles.nsh
     ${CMAKE_CURRENT_LIST_DIR}/windows-installer.nsi
     RESULT_VARIABLE status)

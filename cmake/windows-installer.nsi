@@ -3,7 +3,7 @@
 ; user's installed programs, and the settings key when it is absent.
 ; cmake/windows-installer.cmake runs makensis on it with these defined:
 ;   VERSION, VERSION4 (four numbers), OUTFILE, ICON, FILES and UNFILES (the
-;   File and Delete lines of what the zip holds).
+;   File and Delete lines of what the zip holds), LICENCE (the licence's text).
 ; Silent: setup.exe /S, uninstall.exe /S; uninstall.exe /S /REMOVESETTINGS
 ; also removes the settings key.
 
@@ -36,6 +36,7 @@ VIAddVersionKey LegalCopyright "Copyright 2026 The Zorvi developers"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+!insertmacro MUI_PAGE_LICENSE "${LICENCE}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\zorvi.exe"

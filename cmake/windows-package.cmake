@@ -21,6 +21,7 @@ endif()
 
 install(FILES $<TARGET_FILE:Qt5::Core> $<TARGET_FILE:Qt5::Gui> $<TARGET_FILE:Qt5::Widgets>
     ${ZORVI_WINDOWS_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/COPYING DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME COPYING.txt)
 # Qt looks for its plugins in these folders beside the program.
 install(FILES $<TARGET_FILE:Qt5::QWindowsIntegrationPlugin>
     DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)

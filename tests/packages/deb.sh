@@ -7,9 +7,12 @@ deb=$1/zorvi_$2_$(dpkg --print-architecture).deb root=$tmp/root
 dpkg-deb -x "$deb" "$root" || { fail "no $deb"; exit 1; }
 zs=("$root/usr/bin/zorvi-settings")
 names() { echo " $(dpkg-deb -f "$deb" "$1" | sed 's/([^)]*)//g; s/[,|]/ /g') "; }
+licence="Licence GPL-3.0-or-later: free to share and change, with no warranty."
+grep -q '^License: GPL-3+$' "$root/usr/share/doc/zorvi/copyright" || fail "no licence in the copyright file"
 for program in "$root"/usr/bin/*; do
     # No display needed, nor the picker's single-instance lock.
-    same "$(env -u DISPLAY flock "$XDG_RUNTIME_DIR/SCRM-TAVRO.lock" "$program" --version)" "${program##*/} $2"
+    version=$(env -u DISPLAY flock "$XDG_RUNTIME_DIR/SCRM-TAVRO.lock" "$program" --version)
+    same "${version%%$'\n'*} ${version##*$'\n'}" "${program##*/} $2 $licence"
     [[ $(man -M "$root/usr/share/man" -w "${program##*/}") == "$root"/* ]] || fail "no man page: $program"
     for library in $(objdump -p "$program" | awk '$1 == "NEEDED" { print $2 }'); do
         path=$(ldconfig -p | awk -v l="$library" '$1 == l && /x86-64/ { print $NF; exit }')

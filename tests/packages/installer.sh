@@ -23,7 +23,7 @@ uninstall() { # as a script would, through the entry; the uninstaller returns at
 
 install
 same "$? $(zs get show_capture) $(diff -r "$unzipped" "$folder")" "0 1 Only in $folder: uninstall.exe"
-same "$(wine "$folder/zorvi.exe" --version | tr -d '\r') $(zs --version) $(value "$entry" DisplayVersion)" \
+same "$(wine "$folder/zorvi.exe" --version | tr -d '\r' | head -n 1) $(zs --version | head -n 1) $(value "$entry" DisplayVersion)" \
     "zorvi $version zorvi-settings $version $version"
 for exe in zorvi zorvi-settings; do # what Explorer's properties show
     same "$(x86_64-w64-mingw32-windres -i "$folder/$exe.exe" -O rc | grep -Ec "FILEVERSION ${version/./, }, 0, 0|\
