@@ -219,6 +219,19 @@ private slots:
         picker.send(QEvent::MouseButtonRelease, {0, 0}, Qt::RightButton);
         picker.send(QEvent::MouseMove, {90, 5});
         QCOMPARE(picker.window->pos(), QPoint(-22, 279));
+        // Whoever else moves the window, the store follows, once; a drag's
+        // move writes once too, with the window system's confirmation.
+        picker.key.changes();
+        picker.window->windowHandle()->setPosition(300, 200);
+        QTRY_COMPARE(publishedRegion().topLeft(), QPoint(300, 200) + overlayAt);
+        picker.send(QEvent::MouseButtonPress, {50, 5}, Qt::LeftButton);
+        picker.send(QEvent::MouseMove, {60, 5});
+        // As X11 reports the move it was asked for.
+        QMoveEvent confirmed(picker.window->pos(), picker.window->pos());
+        QApplication::sendEvent(picker.window.data(), &confirmed);
+        QCoreApplication::processEvents();
+        QCOMPARE(publishedRegion().topLeft(), QPoint(310, 200) + overlayAt);
+        QCOMPARE(picker.key.changes(), (Names{"start_x", "start_y", "start_x", "start_y"}));
     }
 
     void cornerResize()
