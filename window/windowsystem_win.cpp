@@ -28,8 +28,15 @@ public:
 
     void keepOnTop() override
     {
-        SetWindowPos(reinterpret_cast<HWND>(window->winId()), HWND_TOPMOST, window->x(),
-                     window->y(), window->width(), window->height(), SWP_SHOWWINDOW);
+        // The window's own rectangle, not Qt's: a move by someone else (the
+        // desktop's Win + arrow, another program) may not have reached Qt
+        // yet, and Qt's old place would pull the window back from it.
+        const HWND handle = reinterpret_cast<HWND>(window->winId());
+        RECT at;
+        if (!GetWindowRect(handle, &at))
+            return;
+        SetWindowPos(handle, HWND_TOPMOST, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                     SWP_SHOWWINDOW);
     }
 
     // Windows passes input through the transparent pixels of a translucent
