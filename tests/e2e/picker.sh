@@ -71,8 +71,13 @@ check_moves_and_captures() {
 check_moved_by_others() {
     first_start
     # Another program moves it; the store follows without a drag.
-    xdotool windowmove "$window" 700 400
-    within 10 eval '[ "$(region)" = "700 420 600 338" ]' || fail "a move by another program not published: $(region)"
+    # Wine puts its window back when another X client moves it while a
+    # configure of Wine's own (the keep-on-top tick's) is in flight: again.
+    local tries=0
+    until xdotool windowmove "$window" 700 400 && sleep 0.5 && at 700 400 600 359; do
+        [ $((tries += 1)) -lt 10 ] || { fail "not moved by another program: $(geometry)"; break; }
+    done
+    within 10 eval '[ "$(region)" = "700 420 600 338" ]' || fail "a move by another program not published: $(region), the window at $(geometry)"
     # Qt's scaling variables change none of the window system's pixels.
     kill "$picker"
     wait "$picker"
