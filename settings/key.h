@@ -1,6 +1,6 @@
-// What the command line needs of the key beyond the store's own functions:
-// where it is, creating it (the store never does), and telling an absent
-// value from one of another type, which the store reports alike.
+// What readers and the installer need of the key beyond the store's own
+// functions: where it is, creating it (the store never does), and telling
+// an absent value from one of another type, which the store reports alike.
 #ifndef KEY_H
 #define KEY_H
 
