@@ -6,6 +6,7 @@
 #include "layerplacement.h"
 #include "relative-pointer-unstable-v1-client-protocol.h"
 #include "windowsystem.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 
 #include <LayerShellQt/Window>
 
@@ -22,7 +23,9 @@
 #include <wayland-client.h>
 
 #include <deque>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -55,6 +58,8 @@ public:
         surface->setScope(QStringLiteral("zorvi"));
         window->installEventFilter(this);
         place();
+        // Now: the outputs' scales are asked before the window shows.
+        bindOnce();
     }
 
     // Qt cannot tell where a Wayland window is (it takes it for (0, 0)):
@@ -92,6 +97,25 @@ public:
     }
 
     QScreen *screen() const override { return output ? output : screenUnder(); }
+
+    // Qt 5 gives every Wayland output 96 DPI and knows whole scales only
+    // (sway 1.7 sends a wl_output scale of 2 for 1.5): the compositor's own
+    // sizes of the output say.
+    double scale(QScreen *screen) const override
+    {
+        const Output *found = nullptr;
+        for (const auto &known : outputs) {
+            if (!known->name.isEmpty() && known->name == screen->name())
+                found = known.get();
+        }
+        for (const auto &known : outputs) {
+            if (!found && known->logical.isValid()
+                && known->logicalAt == screen->geometry().topLeft())
+                found = known.get();
+        }
+        const double scale = found ? outputScale(found->mode, found->logical) : 0;
+        return scale > 0 ? scale : WindowSystem::scale(screen);
+    }
 
     void finishMove() override
     {
@@ -238,18 +262,24 @@ private:
     // in order with the rest. False where the compositor has none to offer.
     bool followPointer()
     {
-        if (!bound) {
-            bound = true;
-            QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
-            display = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
-            if (display)
-                bind();
-        }
+        bindOnce();
         return relative;
     }
 
+    void bindOnce()
+    {
+        if (bound)
+            return;
+        bound = true;
+        QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
+        display = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
+        if (display)
+            bind();
+    }
+
     // Round trips on a queue of our own, so that Qt's events wait meanwhile:
-    // one for the globals, one for the seat's capabilities.
+    // one for the globals, one for the seat's capabilities and the outputs'
+    // sizes.
     void bind()
     {
         wl_event_queue *queue = wl_display_create_queue(display);
@@ -258,9 +288,21 @@ private:
         wl_registry *registry = wl_display_get_registry(wrapped);
         wl_registry_add_listener(registry, &registryListener, this);
         wl_display_roundtrip_queue(display, queue);
+        for (const auto &known : outputs) {
+            if (outputManager) {
+                known->xdg = zxdg_output_manager_v1_get_xdg_output(outputManager, known->output);
+                zxdg_output_v1_add_listener(known->xdg, &xdgOutputListener, known.get());
+            }
+        }
         wl_display_roundtrip_queue(display, queue);
-        for (wl_proxy *proxy : { reinterpret_cast<wl_proxy *>(relativeManager),
-                                 reinterpret_cast<wl_proxy *>(seat) }) {
+        std::vector<wl_proxy *> proxies { reinterpret_cast<wl_proxy *>(relativeManager),
+                                          reinterpret_cast<wl_proxy *>(seat),
+                                          reinterpret_cast<wl_proxy *>(outputManager) };
+        for (const auto &known : outputs) {
+            proxies.push_back(reinterpret_cast<wl_proxy *>(known->output));
+            proxies.push_back(reinterpret_cast<wl_proxy *>(known->xdg));
+        }
+        for (wl_proxy *proxy : proxies) {
             if (proxy)
                 wl_proxy_set_queue(proxy, nullptr);
         }
@@ -324,6 +366,15 @@ private:
             self->seat = static_cast<wl_seat *>(
                 wl_registry_bind(registry, name, &wl_seat_interface, qMin(version, 5u)));
             wl_seat_add_listener(self->seat, &seatListener, self);
+        } else if (qstrcmp(interface, wl_output_interface.name) == 0) {
+            auto known = std::make_unique<Output>();
+            known->output = static_cast<wl_output *>(
+                wl_registry_bind(registry, name, &wl_output_interface, qMin(version, 4u)));
+            wl_output_add_listener(known->output, &outputListener, known.get());
+            self->outputs.push_back(std::move(known));
+        } else if (qstrcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
+            self->outputManager = static_cast<zxdg_output_manager_v1 *>(wl_registry_bind(
+                registry, name, &zxdg_output_manager_v1_interface, qMin(version, 3u)));
         }
     }
 
@@ -344,6 +395,58 @@ private:
     }
 
     static constexpr zwp_relative_pointer_v1_listener relativeListener = { relativeMotion };
+
+    // An output as the compositor describes it: its current mode in its own
+    // pixels, its place and size in the logical layout, and its name, which
+    // Qt gives its screen.
+    struct Output
+    {
+        wl_output *output = nullptr;
+        zxdg_output_v1 *xdg = nullptr;
+        QString name;
+        QSize mode;
+        QPoint logicalAt;
+        QSize logical;
+    };
+
+    static void outputGeometry(void *, wl_output *, int32_t, int32_t, int32_t, int32_t, int32_t,
+                               const char *, const char *, int32_t)
+    { }
+    static void outputMode(void *data, wl_output *, uint32_t flags, int32_t width, int32_t height,
+                           int32_t)
+    {
+        if (flags & WL_OUTPUT_MODE_CURRENT)
+            static_cast<Output *>(data)->mode = QSize(width, height);
+    }
+    static void outputDone(void *, wl_output *) { }
+    static void outputScaleFactor(void *, wl_output *, int32_t) { }
+    static void outputName(void *data, wl_output *, const char *name)
+    {
+        static_cast<Output *>(data)->name = QString::fromUtf8(name);
+    }
+    static void outputDescription(void *, wl_output *, const char *) { }
+
+    static constexpr wl_output_listener outputListener = { outputGeometry, outputMode,
+                                                           outputDone,     outputScaleFactor,
+                                                           outputName,     outputDescription };
+
+    static void logicalPosition(void *data, zxdg_output_v1 *, int32_t x, int32_t y)
+    {
+        static_cast<Output *>(data)->logicalAt = QPoint(x, y);
+    }
+    static void logicalSize(void *data, zxdg_output_v1 *, int32_t width, int32_t height)
+    {
+        static_cast<Output *>(data)->logical = QSize(width, height);
+    }
+    static void xdgDone(void *, zxdg_output_v1 *) { }
+    static void xdgName(void *data, zxdg_output_v1 *, const char *name)
+    {
+        static_cast<Output *>(data)->name = QString::fromUtf8(name);
+    }
+    static void xdgDescription(void *, zxdg_output_v1 *, const char *) { }
+
+    static constexpr zxdg_output_v1_listener xdgOutputListener
+        = { logicalPosition, logicalSize, xdgDone, xdgName, xdgDescription };
 
     const int version;
     LayerShellQt::Window *surface = nullptr;
@@ -387,6 +490,8 @@ private:
     bool pointerOffered = false;
     bool bound = false;
     bool boundAll = false;
+    zxdg_output_manager_v1 *outputManager = nullptr;
+    std::vector<std::unique_ptr<Output>> outputs;
 };
 
 } // namespace
