@@ -1,50 +1,15 @@
 #!/bin/bash
 # The real picker on headless sway, natively as a layer surface: driven by
 # our virtual pointer, read back through zorvi-settings and grim. Two outputs,
-# 1280x720 at (0, 0) and 1024x768 at (1280, 0). sway refuses root: as root the
-# script runs itself as an unprivileged user, made if missing
-# (ZORVI_TEST_USER, zorvi-wayland). Prints a line for each expectation that
-# fails and exits 1 if any did.
+# 1280x720 at (0, 0) and 1024x768 at (1280, 0); as root, run as another user
+# (see swaysession.sh). Prints a line for each expectation that fails and
+# exits 1 if any did.
 #
 #     tests/e2e/sway.sh ZORVI ZORVI_SETTINGS ZORVI_VPOINTER
-if [ "$(id -u)" = 0 ]; then
-    user=${ZORVI_TEST_USER:-zorvi-wayland}
-    id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user" ||
-        { echo "FAIL: no user $user to run sway"; exit 1; }
-    # That user may not reach this tree (a clone under /root): it runs copies.
-    stage=$(mktemp -d)
-    mkdir "$stage/e2e" "$stage/common"
-    cp "$0" "$(dirname "$0")/wayland.sh" "$stage/e2e/" &&
-        cp "$(dirname "$0")/../common/check.sh" "$stage/common/" &&
-        cp "$1" "$2" "$3" "$stage/" && chmod -R a+rX "$stage" || exit 1
-    runuser -u "$user" -- "$stage/e2e/$(basename "$0")" "$stage/$(basename "$1")" \
-        "$stage/$(basename "$2")" "$stage/$(basename "$3")"
-    status=$?
-    rm -rf "$stage"
-    exit $status
-fi
-source "$(dirname "$0")/../common/check.sh"
-zorvi=$1 zs=$2 vpointer=$3
-export XDG_RUNTIME_DIR=$tmp HOME=$tmp XDG_CONFIG_HOME=$tmp/config
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE SWAYSOCK
-# The sanitizers' leak report would need files this user may not read.
-export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
-chmod 700 "$tmp"
+outputs=("output HEADLESS-1 resolution 1280x720 position 0 0"
+    "output HEADLESS-2 resolution 1024x768 position 1280 0")
+source "$(dirname "$0")/swaysession.sh"
 layout=2304x768
-
-cat >"$tmp/sway.conf" <<CONF
-output HEADLESS-1 resolution 1280x720 position 0 0
-output HEADLESS-2 resolution 1024x768 position 1280 0
-xwayland enable
-CONF
-WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 WLR_HEADLESS_OUTPUTS=2 \
-    sway -c "$tmp/sway.conf" >"$tmp/sway.log" 2>&1 &
-sway=$!
-socket() { compgen -G "$tmp/wayland-*.lock" >/dev/null; }
-within 20 socket || { echo "FAIL: sway did not start"; cat "$tmp/sway.log"; exit 1; }
-lock=$(compgen -G "$tmp/wayland-*.lock")
-export WAYLAND_DISPLAY=$(basename "${lock%.lock}")
-export SWAYSOCK=$(compgen -G "$tmp/sway-ipc.*.sock")
 
 screen() { grim -t ppm -g "$1 $2" -; }
 source "$(dirname "$0")/wayland.sh"
