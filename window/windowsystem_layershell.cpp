@@ -50,13 +50,11 @@ public:
             | LayerShellQt::Window::AnchorLeft | LayerShellQt::Window::AnchorRight));
         // Placed over whatever panels reserve, and reserving nothing itself.
         surface->setExclusiveZone(-1);
-        // Never take the keyboard by ourselves; where the compositor offers
-        // it (version 4), a click gives it to us for the arrow keys.
-        surface->setKeyboardInteractivity(version >= 4
-                                              ? LayerShellQt::Window::KeyboardInteractivityOnDemand
-                                              : LayerShellQt::Window::KeyboardInteractivityNone);
+        // No keyboard until a click asks for it (see eventFilter).
+        surface->setKeyboardInteractivity(LayerShellQt::Window::KeyboardInteractivityNone);
         surface->setScope(QStringLiteral("zorvi"));
         window->installEventFilter(this);
+        window->windowHandle()->installEventFilter(this);
         place();
         // Now: the outputs' scales are asked before the window shows.
         bindOnce();
@@ -176,13 +174,10 @@ private:
     void commit()
     {
         QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
-        auto *wlSurface = static_cast<wl_surface *>(
-            native->nativeResourceForWindow("surface", window->windowHandle()));
         auto *display
             = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
-        if (!wlSurface || !display)
+        if (!display || !commitSurface())
             return;
-        wl_surface_commit(wlSurface);
         if (!moving.empty() && moving.back() == at)
             return;
         moving.push_back(at);
@@ -190,6 +185,34 @@ private:
         wl_callback_add_listener(marker, &markerListener,
                                  new Marker { window->windowHandle(), at });
         wl_display_flush(display);
+    }
+
+    bool commitSurface()
+    {
+        auto *wlSurface = static_cast<wl_surface *>(
+            QGuiApplication::platformNativeInterface()->nativeResourceForWindow(
+                "surface", window->windowHandle()));
+        if (wlSurface)
+            wl_surface_commit(wlSurface);
+        return wlSurface;
+    }
+
+    // On-demand keyboard interactivity (version 4) from a press on the
+    // window until the pointer leaves it. Held for good, sway 1.7 keeps the
+    // keyboard from every window clicked later (a layer surface that may
+    // have it takes it back at once, and the press of a commit hands it
+    // over); let go, it gives the keyboard back to the window that had it.
+    // Asked for at the press, not at the pointer's arrival: there sway 1.7
+    // would hand over the keyboard to a mere passing pointer.
+    void wantKeyboard(bool wanted)
+    {
+        const auto interactivity = wanted ? LayerShellQt::Window::KeyboardInteractivityOnDemand
+                                          : LayerShellQt::Window::KeyboardInteractivityNone;
+        if (version < 4 || !surface || surface->keyboardInteractivity() == interactivity)
+            return;
+        surface->setKeyboardInteractivity(interactivity);
+        if (window->isVisible())
+            commitSurface();
     }
 
     struct Marker
@@ -210,8 +233,15 @@ private:
 
     static constexpr wl_callback_listener markerListener = { markerDone };
 
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
+        // The surface's own: a child widget may take a press for itself, and
+        // the widgets' leave events come at a release too.
+        if (watched == window->windowHandle()) {
+            if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Leave)
+                wantKeyboard(event->type() == QEvent::MouseButtonPress);
+            return false;
+        }
         // Followed from the pointer's first arrival: the compositor reports
         // motions only from then on, and a drag needs them from its press.
         if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
