@@ -101,17 +101,8 @@ public:
     // sizes of the output say.
     double scale(QScreen *screen) const override
     {
-        const Output *found = nullptr;
-        for (const auto &known : outputs) {
-            if (!known->name.isEmpty() && known->name == screen->name())
-                found = known.get();
-        }
-        for (const auto &known : outputs) {
-            if (!found && known->logical.isValid()
-                && known->logicalAt == screen->geometry().topLeft())
-                found = known.get();
-        }
-        const double scale = found ? outputScale(found->mode, found->logical) : 0;
+        const Output *known = outputOf(screen);
+        const double scale = known ? outputScale(known->mode, known->logical) : 0;
         return scale > 0 ? scale : WindowSystem::scale(screen);
     }
 
@@ -144,6 +135,21 @@ public:
     }
 
 private:
+    // The screen's output by the name Qt gives it, else by its place.
+    struct Output;
+    const Output *outputOf(const QScreen *screen) const
+    {
+        for (const auto &known : outputs) {
+            if (!known->name.isEmpty() && known->name == screen->name())
+                return known.get();
+        }
+        for (const auto &known : outputs) {
+            if (known->logical.isValid() && known->logicalAt == screen->geometry().topLeft())
+                return known.get();
+        }
+        return nullptr;
+    }
+
     QScreen *screenUnder() const
     {
         const QList<QScreen *> screens = QGuiApplication::screens();
@@ -197,13 +203,12 @@ private:
         return wlSurface;
     }
 
-    // On-demand keyboard interactivity (version 4) from a press on the
-    // window until the pointer leaves it. Held for good, sway 1.7 keeps the
-    // keyboard from every window clicked later (a layer surface that may
-    // have it takes it back at once, and the press of a commit hands it
-    // over); let go, it gives the keyboard back to the window that had it.
-    // Asked for at the press, not at the pointer's arrival: there sway 1.7
-    // would hand over the keyboard to a mere passing pointer.
+    // On-demand keyboard interactivity (layer-shell 4) only from a press on
+    // the window until the pointer leaves it. sway 1.7 hands the keyboard to
+    // such a surface above the windows at each of its commits and takes it
+    // back from every window clicked later; set to none, the surface gives
+    // it back to the window that had it. Not asked for at the pointer's
+    // arrival: sway 1.7 would hand the keyboard to a pointer passing by.
     void wantKeyboard(bool wanted)
     {
         const auto interactivity = wanted ? LayerShellQt::Window::KeyboardInteractivityOnDemand
