@@ -35,3 +35,16 @@ bool pointerTimeAfter(quint32 time, quint32 than)
     // Later by less than half the clock's range.
     return qint32(time - than) > 0;
 }
+
+double outputScale(const QSize &mode, const QSize &logical)
+{
+    if (mode.isEmpty() || logical.isEmpty())
+        return 0;
+    // Both sides summed: the same whichever way the output is turned, and
+    // the logical size's rounding counts for less.
+    const int percent
+        = qRound(100.0 * (mode.width() + mode.height()) / (logical.width() + logical.height()));
+    // The middle of that percent: truncating x 100 gives it back, where the
+    // percent itself, as a binary fraction, may fall just short (1.15).
+    return (percent + 0.5) / 100.0;
+}

@@ -1,5 +1,6 @@
 // Where a layer surface is: it lives on one output, anchored to all four
-// edges, and its margins from them give its place and size. The store and
+// edges, and its margins from them give its place and size; its output's
+// mode against that output's logical size gives its scale. The store and
 // the rest of the window speak logical global coordinates, the outputs'
 // layout. Plain functions, so that they can be checked without a compositor.
 #ifndef LAYERPLACEMENT_H
@@ -7,6 +8,7 @@
 
 #include <QMargins>
 #include <QRect>
+#include <QSize>
 #include <QVector>
 #include <QtGlobal>
 
@@ -30,5 +32,11 @@ quint32 pointerTime(quint32 microsecondsHigh, quint32 microsecondsLow);
 // ... and one time comes after another the way such a clock counts across
 // its wrap.
 bool pointerTimeAfter(quint32 time, quint32 than);
+
+// An output's scale as the store publishes it (screen_scale, truncated from
+// the scale x 100): its current mode, in its own pixels, against its logical
+// size, to the nearest whole percent, as a compositor's logical size of a
+// fractional scale is itself rounded. 0 while either size is unknown.
+double outputScale(const QSize &mode, const QSize &logical);
 
 #endif // LAYERPLACEMENT_H

@@ -6,6 +6,7 @@
 #include "layerplacement.h"
 #include "relative-pointer-unstable-v1-client-protocol.h"
 #include "windowsystem.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 
 #include <LayerShellQt/Window>
 
@@ -22,7 +23,9 @@
 #include <wayland-client.h>
 
 #include <deque>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -47,14 +50,14 @@ public:
             | LayerShellQt::Window::AnchorLeft | LayerShellQt::Window::AnchorRight));
         // Placed over whatever panels reserve, and reserving nothing itself.
         surface->setExclusiveZone(-1);
-        // Never take the keyboard by ourselves; where the compositor offers
-        // it (version 4), a click gives it to us for the arrow keys.
-        surface->setKeyboardInteractivity(version >= 4
-                                              ? LayerShellQt::Window::KeyboardInteractivityOnDemand
-                                              : LayerShellQt::Window::KeyboardInteractivityNone);
+        // No keyboard until a click asks for it (see eventFilter).
+        surface->setKeyboardInteractivity(LayerShellQt::Window::KeyboardInteractivityNone);
         surface->setScope(QStringLiteral("zorvi"));
         window->installEventFilter(this);
+        window->windowHandle()->installEventFilter(this);
         place();
+        // Now: the outputs' scales are asked before the window shows.
+        bindOnce();
     }
 
     // Qt cannot tell where a Wayland window is (it takes it for (0, 0)):
@@ -93,6 +96,16 @@ public:
 
     QScreen *screen() const override { return output ? output : screenUnder(); }
 
+    // Qt 5 gives every Wayland output 96 DPI and knows whole scales only
+    // (sway 1.7 sends a wl_output scale of 2 for 1.5): the compositor's own
+    // sizes of the output say.
+    double scale(QScreen *screen) const override
+    {
+        const Output *known = outputOf(screen);
+        const double scale = known ? outputScale(known->mode, known->logical) : 0;
+        return scale > 0 ? scale : WindowSystem::scale(screen);
+    }
+
     void finishMove() override
     {
         // A layer surface shows on its own output only: one that now belongs
@@ -122,6 +135,21 @@ public:
     }
 
 private:
+    // The screen's output by the name Qt gives it, else by its place.
+    struct Output;
+    const Output *outputOf(const QScreen *screen) const
+    {
+        for (const auto &known : outputs) {
+            if (!known->name.isEmpty() && known->name == screen->name())
+                return known.get();
+        }
+        for (const auto &known : outputs) {
+            if (known->logical.isValid() && known->logicalAt == screen->geometry().topLeft())
+                return known.get();
+        }
+        return nullptr;
+    }
+
     QScreen *screenUnder() const
     {
         const QList<QScreen *> screens = QGuiApplication::screens();
@@ -152,13 +180,10 @@ private:
     void commit()
     {
         QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
-        auto *wlSurface = static_cast<wl_surface *>(
-            native->nativeResourceForWindow("surface", window->windowHandle()));
         auto *display
             = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
-        if (!wlSurface || !display)
+        if (!display || !commitSurface())
             return;
-        wl_surface_commit(wlSurface);
         if (!moving.empty() && moving.back() == at)
             return;
         moving.push_back(at);
@@ -166,6 +191,33 @@ private:
         wl_callback_add_listener(marker, &markerListener,
                                  new Marker { window->windowHandle(), at });
         wl_display_flush(display);
+    }
+
+    bool commitSurface()
+    {
+        auto *wlSurface = static_cast<wl_surface *>(
+            QGuiApplication::platformNativeInterface()->nativeResourceForWindow(
+                "surface", window->windowHandle()));
+        if (wlSurface)
+            wl_surface_commit(wlSurface);
+        return wlSurface;
+    }
+
+    // On-demand keyboard interactivity (layer-shell 4) only from a press on
+    // the window until the pointer leaves it. sway 1.7 hands the keyboard to
+    // such a surface above the windows at each of its commits and takes it
+    // back from every window clicked later; set to none, the surface gives
+    // it back to the window that had it. Not asked for at the pointer's
+    // arrival: sway 1.7 would hand the keyboard to a pointer passing by.
+    void wantKeyboard(bool wanted)
+    {
+        const auto interactivity = wanted ? LayerShellQt::Window::KeyboardInteractivityOnDemand
+                                          : LayerShellQt::Window::KeyboardInteractivityNone;
+        if (version < 4 || !surface || surface->keyboardInteractivity() == interactivity)
+            return;
+        surface->setKeyboardInteractivity(interactivity);
+        if (window->isVisible())
+            commitSurface();
     }
 
     struct Marker
@@ -186,8 +238,15 @@ private:
 
     static constexpr wl_callback_listener markerListener = { markerDone };
 
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
+        // The surface's own: a child widget may take a press for itself, and
+        // the widgets' leave events come at a release too.
+        if (watched == window->windowHandle()) {
+            if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Leave)
+                wantKeyboard(event->type() == QEvent::MouseButtonPress);
+            return false;
+        }
         // Followed from the pointer's first arrival: the compositor reports
         // motions only from then on, and a drag needs them from its press.
         if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
@@ -238,18 +297,24 @@ private:
     // in order with the rest. False where the compositor has none to offer.
     bool followPointer()
     {
-        if (!bound) {
-            bound = true;
-            QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
-            display = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
-            if (display)
-                bind();
-        }
+        bindOnce();
         return relative;
     }
 
+    void bindOnce()
+    {
+        if (bound)
+            return;
+        bound = true;
+        QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
+        display = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
+        if (display)
+            bind();
+    }
+
     // Round trips on a queue of our own, so that Qt's events wait meanwhile:
-    // one for the globals, one for the seat's capabilities.
+    // one for the globals, one for the seat's capabilities and the outputs'
+    // sizes.
     void bind()
     {
         wl_event_queue *queue = wl_display_create_queue(display);
@@ -258,9 +323,21 @@ private:
         wl_registry *registry = wl_display_get_registry(wrapped);
         wl_registry_add_listener(registry, &registryListener, this);
         wl_display_roundtrip_queue(display, queue);
+        for (const auto &known : outputs) {
+            if (outputManager) {
+                known->xdg = zxdg_output_manager_v1_get_xdg_output(outputManager, known->output);
+                zxdg_output_v1_add_listener(known->xdg, &xdgOutputListener, known.get());
+            }
+        }
         wl_display_roundtrip_queue(display, queue);
-        for (wl_proxy *proxy : { reinterpret_cast<wl_proxy *>(relativeManager),
-                                 reinterpret_cast<wl_proxy *>(seat) }) {
+        std::vector<wl_proxy *> proxies { reinterpret_cast<wl_proxy *>(relativeManager),
+                                          reinterpret_cast<wl_proxy *>(seat),
+                                          reinterpret_cast<wl_proxy *>(outputManager) };
+        for (const auto &known : outputs) {
+            proxies.push_back(reinterpret_cast<wl_proxy *>(known->output));
+            proxies.push_back(reinterpret_cast<wl_proxy *>(known->xdg));
+        }
+        for (wl_proxy *proxy : proxies) {
             if (proxy)
                 wl_proxy_set_queue(proxy, nullptr);
         }
@@ -324,6 +401,15 @@ private:
             self->seat = static_cast<wl_seat *>(
                 wl_registry_bind(registry, name, &wl_seat_interface, qMin(version, 5u)));
             wl_seat_add_listener(self->seat, &seatListener, self);
+        } else if (qstrcmp(interface, wl_output_interface.name) == 0) {
+            auto known = std::make_unique<Output>();
+            known->output = static_cast<wl_output *>(
+                wl_registry_bind(registry, name, &wl_output_interface, qMin(version, 4u)));
+            wl_output_add_listener(known->output, &outputListener, known.get());
+            self->outputs.push_back(std::move(known));
+        } else if (qstrcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
+            self->outputManager = static_cast<zxdg_output_manager_v1 *>(wl_registry_bind(
+                registry, name, &zxdg_output_manager_v1_interface, qMin(version, 3u)));
         }
     }
 
@@ -344,6 +430,58 @@ private:
     }
 
     static constexpr zwp_relative_pointer_v1_listener relativeListener = { relativeMotion };
+
+    // An output as the compositor describes it: its current mode in its own
+    // pixels, its place and size in the logical layout, and its name, which
+    // Qt gives its screen.
+    struct Output
+    {
+        wl_output *output = nullptr;
+        zxdg_output_v1 *xdg = nullptr;
+        QString name;
+        QSize mode;
+        QPoint logicalAt;
+        QSize logical;
+    };
+
+    static void outputGeometry(void *, wl_output *, int32_t, int32_t, int32_t, int32_t, int32_t,
+                               const char *, const char *, int32_t)
+    { }
+    static void outputMode(void *data, wl_output *, uint32_t flags, int32_t width, int32_t height,
+                           int32_t)
+    {
+        if (flags & WL_OUTPUT_MODE_CURRENT)
+            static_cast<Output *>(data)->mode = QSize(width, height);
+    }
+    static void outputDone(void *, wl_output *) { }
+    static void outputScaleFactor(void *, wl_output *, int32_t) { }
+    static void outputName(void *data, wl_output *, const char *name)
+    {
+        static_cast<Output *>(data)->name = QString::fromUtf8(name);
+    }
+    static void outputDescription(void *, wl_output *, const char *) { }
+
+    static constexpr wl_output_listener outputListener = { outputGeometry, outputMode,
+                                                           outputDone,     outputScaleFactor,
+                                                           outputName,     outputDescription };
+
+    static void logicalPosition(void *data, zxdg_output_v1 *, int32_t x, int32_t y)
+    {
+        static_cast<Output *>(data)->logicalAt = QPoint(x, y);
+    }
+    static void logicalSize(void *data, zxdg_output_v1 *, int32_t width, int32_t height)
+    {
+        static_cast<Output *>(data)->logical = QSize(width, height);
+    }
+    static void xdgDone(void *, zxdg_output_v1 *) { }
+    static void xdgName(void *data, zxdg_output_v1 *, const char *name)
+    {
+        static_cast<Output *>(data)->name = QString::fromUtf8(name);
+    }
+    static void xdgDescription(void *, zxdg_output_v1 *, const char *) { }
+
+    static constexpr zxdg_output_v1_listener xdgOutputListener
+        = { logicalPosition, logicalSize, xdgDone, xdgName, xdgDescription };
 
     const int version;
     LayerShellQt::Window *surface = nullptr;
@@ -387,6 +525,8 @@ private:
     bool pointerOffered = false;
     bool bound = false;
     bool boundAll = false;
+    zxdg_output_manager_v1 *outputManager = nullptr;
+    std::vector<std::unique_ptr<Output>> outputs;
 };
 
 } // namespace

@@ -47,6 +47,22 @@ check=resize
 resize
 through
 
+check=keyboard
+# A click on the picker may give it the arrows (KWin 5.27 does, without
+# on-demand keyboard); a click on another window gives them to that window.
+read -r x y w h < <(region)
+keys() { grep -c 'wl_keyboard] key: .*state: 1 (pressed)' "$tmp/wev"; }
+click $((x + w - 20)) $((y - 10))
+point "key 106" "wait 200" # Right
+echo "the picker clicked, an arrow: at $(region)"
+read -r x y w h < <(region)
+read -r wx wy ww wh < <(region --inner)
+before=$(keys)
+click $((wx + ww / 2)) $((wy + wh / 2)) # through the interior, onto wev
+point "key 106" "wait 200" "key 106" "wait 200"
+within 5 eval '(($(keys) > before))' || fail "the arrows did not reach the window clicked"
+same "$(region)" "$x $y $w $h"
+
 check=above
 # The last click made the window below the active one, raised: the frame
 # stays above it, and so does it above the window made fullscreen.

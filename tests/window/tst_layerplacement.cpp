@@ -1,8 +1,8 @@
 // Where a layer surface goes, without a compositor: its output and the
-// margins that place it, and which of the pointer's motions a drag of it
-// follows. Two outputs side by side in logical pixels: the first 1280 x 720
-// at scale 1, the second 1920 x 1200 at scale 1.5, so 1280 x 800 logical, at
-// (1280, 0).
+// margins that place it, which of the pointer's motions a drag of it
+// follows, and the scale published for its output. Two outputs side by side
+// in logical pixels: the first 1280 x 720 at scale 1, the second 1920 x 1200
+// at scale 1.5, so 1280 x 800 logical, at (1280, 0).
 #include "layerplacement.h"
 
 #include <QtTest>
@@ -84,6 +84,36 @@ private slots:
         QFETCH(quint32, move);
         const quint32 time = pointerTime(high, low);
         QTEST(pointerTimeAfter(time, press) && !pointerTimeAfter(time, move), "counted");
+    }
+
+    // An output's current mode and logical size, and the screen_scale the
+    // store gets from them.
+    void scale_data()
+    {
+        QTest::addColumn<QSize>("mode");
+        QTest::addColumn<QSize>("logical");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("unscaled") << QSize(1280, 720) << QSize(1280, 720) << 100;
+        QTest::newRow("2") << QSize(2560, 1440) << QSize(1280, 720) << 200;
+        QTest::newRow("1.5") << QSize(1920, 1080) << QSize(1280, 720) << 150;
+        QTest::newRow("1.5, turned a quarter: the mode stays as the output has it")
+            << QSize(1920, 1080) << QSize(720, 1280) << 150;
+        QTest::newRow("1.15: just short of 115 as a binary fraction")
+            << QSize(2208, 1242) << QSize(1920, 1080) << 115;
+        QTest::newRow("1.75, the logical size rounded up: nearest, not truncated")
+            << QSize(2560, 1440) << QSize(1463, 823) << 175;
+        QTest::newRow("1.33, the logical size rounded down")
+            << QSize(1920, 1080) << QSize(1443, 812) << 133;
+        QTest::newRow("no logical size yet") << QSize(1920, 1080) << QSize() << 0;
+        QTest::newRow("no mode yet") << QSize() << QSize(1280, 720) << 0;
+    }
+
+    void scale()
+    {
+        QFETCH(QSize, mode);
+        QFETCH(QSize, logical);
+        // As the store writes it.
+        QTEST(int(outputScale(mode, logical) * 100.0), "percent");
     }
 };
 

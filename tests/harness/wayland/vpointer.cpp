@@ -11,11 +11,14 @@
 //       down | up    the left button
 //       wait MS      a pause, for the clients to take what came
 //       sync         prints "ok" once the compositor has taken all before
+//       key CODE     a press and release of that evdev key (KWin's fake
+//                    input only; sway's keys come from wtype)
 #include "fake-input-client.h"
 #include "virtual-pointer-client.h"
 
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -41,10 +44,10 @@ void announced(void *data, wl_registry *registry, uint32_t name, const char *int
     if (std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
         globals->manager = static_cast<zwlr_virtual_pointer_manager_v1 *>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
-    // Absolute motion came with version 3.
+    // Absolute motion came with version 3, keys with 4.
     else if (std::strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && version >= 3)
-        globals->fakeInput = static_cast<org_kde_kwin_fake_input *>(
-            wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, 3));
+        globals->fakeInput = static_cast<org_kde_kwin_fake_input *>(wl_registry_bind(
+            registry, name, &org_kde_kwin_fake_input_interface, std::min(version, 4u)));
 }
 
 void removed(void *, wl_registry *, uint32_t) { }
@@ -112,6 +115,15 @@ public:
         zwlr_virtual_pointer_v1_frame(virtualPointer);
     }
 
+    bool key(unsigned code)
+    {
+        if (virtualPointer || org_kde_kwin_fake_input_get_version(globals->fakeInput) < 4)
+            return false;
+        org_kde_kwin_fake_input_keyboard_key(globals->fakeInput, code, 1);
+        org_kde_kwin_fake_input_keyboard_key(globals->fakeInput, code, 0);
+        return true;
+    }
+
 private:
     Globals *globals;
     zwlr_virtual_pointer_v1 *virtualPointer = nullptr;
@@ -124,8 +136,9 @@ private:
 
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: zorvi_vpointer WxH < COMMANDS (move X Y, down, up, wait MS, sync)\n");
+    std::fprintf(
+        stderr,
+        "usage: zorvi_vpointer WxH < COMMANDS (move X Y, down, up, key CODE, wait MS, sync)\n");
     return 2;
 }
 
@@ -162,6 +175,12 @@ int main(int argc, char **argv)
             int ms = 0;
             if (command == "move" && words >> x >> y) {
                 pointer.move(x, y);
+            } else if (command == "key" && words >> x) {
+                if (!pointer.key(x)) {
+                    std::fprintf(stderr, "zorvi_vpointer: no keys on this compositor\n");
+                    status = 1;
+                    break;
+                }
             } else if (command == "down" || command == "up") {
                 pointer.button(command == "down");
             } else if (command == "wait" && words >> ms) {
