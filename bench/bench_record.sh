@@ -4,13 +4,13 @@
 # CPU as % of one core, each process counted apart (/proc/PID/stat ticks),
 # the X server too. A fourth run moves the region 30 times a second. Before
 # them, record's wakeups while capture is off, and a take under a CPU hog on
-# both cores. Prints one line per run. Runs inside tests/harness/xsession.sh; or,
-# given GNOMEHAND, inside tests/harness/gnome-session.sh: the same two takes of
+# both cores. Prints one line per run. Runs inside tools/xsession.sh; or,
+# given GNOMEHAND, inside tools/gnome-session.sh: the same two takes of
 # record, from the desktop's screen-cast portal (its dialog answered by the
 # hand), the compositor counted instead of the X server, and no x11grab.
 #
-#     tests/harness/xsession.sh bench/bench_record.sh ZORVI_SETTINGS SECONDS
-#     tests/harness/gnome-session.sh --size 1920x1080 bench/bench_record.sh ZORVI_SETTINGS SECONDS GNOMEHAND
+#     tools/xsession.sh bench/bench_record.sh ZORVI_SETTINGS SECONDS
+#     tools/gnome-session.sh --size 1920x1080 bench/bench_record.sh ZORVI_SETTINGS SECONDS GNOMEHAND
 # A scratch folder that goes with the run, and a bounded wait (within).
 source "$(dirname "$0")/../tests/common/check.sh"
 zs=$1 seconds=$2 gnomehand=${3:-}
@@ -31,7 +31,7 @@ done
 if [ -n "$gnomehand" ]; then
     # mutter's own background is a gradient: a moving region sees new pictures.
     xserver=$GNOME_SESSION_MUTTER
-    source "$(dirname "$0")/../tests/harness/gnome-hand.sh"
+    source "$(dirname "$0")/../tools/gnome-hand.sh"
     start_hand "$gnomehand" || { echo "bench_record: no hand" >&2; exit 1; }
 else
     xserver=$(pgrep -P "$PPID" -x Xvfb) || { echo "bench_record: no Xvfb of this session" >&2; exit 1; }

@@ -113,14 +113,14 @@ run store "$bin/bench_store" --benchmark_format=csv "${store_flags[@]}"
 QT_QPA_PLATFORM=offscreen run latency "$bin/bench_latency" "${latency_args[@]}"
 # Without a window manager a move's requests go straight to the X server,
 # and the round trip that ends each round covers all of their work.
-QT_QPA_PLATFORM=xcb run drag "$root/tests/harness/xsession.sh" --limit 1200 --no-wm --size 3840x2160 \
+QT_QPA_PLATFORM=xcb run drag "$root/tools/xsession.sh" --limit 1200 --no-wm --size 3840x2160 \
     "$bin/bench_drag" "${drag_args[@]}" "${widths[@]}"
-QT_QPA_PLATFORM=xcb run x "$root/tests/harness/xsession.sh" --limit 1200 "$here/run.sh" --inside-x \
+QT_QPA_PLATFORM=xcb run x "$root/tools/xsession.sh" --limit 1200 "$here/run.sh" --inside-x \
     --build-dir "$build_dir" $([ "$quick" = 1 ] && echo --quick)
-run record "$root/tests/harness/xsession.sh" --limit 1200 "$here/bench_record.sh" "$build_dir/cli/zorvi-settings" \
+run record "$root/tools/xsession.sh" --limit 1200 "$here/bench_record.sh" "$build_dir/cli/zorvi-settings" \
     "$record_seconds"
 # The same takes in a Wayland session, from the desktop's screen-cast portal.
-run record_wayland "$root/tests/harness/gnome-session.sh" --size 1920x1080 "$here/bench_record.sh" \
+run record_wayland "$root/tools/gnome-session.sh" --size 1920x1080 "$here/bench_record.sh" \
     "$build_dir/cli/zorvi-settings" "$record_seconds" "$build_dir/tests/zorvi_gnomehand"
 
 # Microseconds of one benchmark: the median of the repetitions, or the one run.
@@ -184,7 +184,7 @@ if [ -s "$out/latency" ]; then
 fi
 
 if [ -s "$out/drag" ]; then
-    command_row "QT_QPA_PLATFORM=xcb tests/harness/xsession.sh --no-wm --size 3840x2160 build-bench/bench/bench_drag ${drag_args[*]} ${widths[*]}"
+    command_row "QT_QPA_PLATFORM=xcb tools/xsession.sh --no-wm --size 3840x2160 build-bench/bench/bench_drag ${drag_args[*]} ${widths[*]}"
     for move in drag resize; do
         what=$([ $move = drag ] && echo "drag move" || echo "corner-resize move")
         bare=$([ $move = drag ] && echo "bare widget moving" || echo "bare widget resizing")
@@ -209,7 +209,7 @@ if [ -s "$out/drag" ]; then
 fi
 
 if [ -s "$out/x" ]; then
-    command_row "QT_QPA_PLATFORM=xcb tests/harness/xsession.sh bench/run.sh --inside-x$([ "$quick" = 1 ] && echo " --quick")"
+    command_row "QT_QPA_PLATFORM=xcb tools/xsession.sh bench/run.sh --inside-x$([ "$quick" = 1 ] && echo " --quick")"
     s=$(field x idle_s "idle picker")
     pw=$(field x together_wakeups_per_s "idle picker")
     tw=$(field x together_wakeups_per_s "idle bare-ticking")
@@ -250,7 +250,7 @@ if [ -s "$out/x" ]; then
 fi
 
 if [ -s "$out/record" ]; then
-    command_row "tests/harness/xsession.sh bench/bench_record.sh build-bench/cli/zorvi-settings $record_seconds"
+    command_row "tools/xsession.sh bench/bench_record.sh build-bench/cli/zorvi-settings $record_seconds"
     x=$(field record fps "x11grab encode fps")
     for how in idle moving; do
         f=$(field record fps "record $how")
@@ -287,7 +287,7 @@ if [ -s "$out/record" ]; then
 fi
 
 if [ -s "$out/record_wayland" ]; then
-    command_row "tests/harness/gnome-session.sh --size 1920x1080 bench/bench_record.sh build-bench/cli/zorvi-settings $record_seconds build-bench/tests/zorvi_gnomehand"
+    command_row "tools/gnome-session.sh --size 1920x1080 bench/bench_record.sh build-bench/cli/zorvi-settings $record_seconds build-bench/tests/zorvi_gnomehand"
     for how in idle moving; do
         f=$(field record_wayland fps "record $how")
         d=$(field record_wayland dropped "record $how")

@@ -20,7 +20,7 @@ add_test(NAME package COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
 set_tests_properties(package PROPERTIES FIXTURES_SETUP windows_package)
 
 set(unzipped ${package_dir}/${ZORVI_PACKAGE_NAME})
-add_test(NAME picker_wine COMMAND ${PROJECT_SOURCE_DIR}/tests/harness/xsession.sh ${e2e}/picker.sh ${unzipped}/zorvi.exe
+add_test(NAME picker_wine COMMAND ${PROJECT_SOURCE_DIR}/tools/xsession.sh ${e2e}/picker.sh ${unzipped}/zorvi.exe
     ${unzipped}/zorvi-settings.exe frame_and_interior moves_and_captures moved_by_others keep_on_top display_change)
 set_tests_properties(picker_wine PROPERTIES FIXTURES_REQUIRED windows_package TIMEOUT 600)
 # The installer, run as a user runs it; the installed picker passes the same
@@ -28,7 +28,7 @@ set_tests_properties(picker_wine PROPERTIES FIXTURES_REQUIRED windows_package TI
 add_test(NAME installer COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
     -DVERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/cmake/windows-installer.cmake)
 set_tests_properties(installer PROPERTIES FIXTURES_SETUP windows_installer TIMEOUT 300)
-add_test(NAME installer_wine COMMAND ${PROJECT_SOURCE_DIR}/tests/harness/xsession.sh
+add_test(NAME installer_wine COMMAND ${PROJECT_SOURCE_DIR}/tools/xsession.sh
     ${CMAKE_CURRENT_SOURCE_DIR}/packages/installer.sh
     ${CMAKE_BINARY_DIR}/zorvi-${PROJECT_VERSION}-win64-setup.exe ${unzipped} ${PROJECT_VERSION}
     frame_and_interior moves_and_captures keep_on_top display_change)

@@ -24,7 +24,7 @@ build "$source_dir/build-tests" -DZORVI_WERROR=ON
 
 status=0
 ctest --test-dir "$source_dir/build-tests" --output-on-failure -j 2 || status=1
-"$source_dir/tests/harness/wine-tests.sh" "$source_dir/build-wine" || status=1
+"$source_dir/tools/wine-tests.sh" "$source_dir/build-wine" || status=1
 
 # The whole suite again with the memory and undefined-behaviour checkers.
 # fontconfig and the X libraries keep caches for the life of the process:

@@ -4,7 +4,7 @@
 # cast (both through zorvi_gnomehand), the region through zorvi-settings.
 # Prints a line for each expectation that fails and exits 1 if any did.
 #
-#     tests/harness/gnome-session.sh tests/e2e/gnome.sh ZORVI ZORVI_SETTINGS ZORVI_GNOMEHAND
+#     tools/gnome-session.sh tests/e2e/gnome.sh ZORVI ZORVI_SETTINGS ZORVI_GNOMEHAND
 source "$(dirname "$0")/../common/check.sh"
 zorvi=$1 zs=$2 gnomehand=$3
 export XDG_CONFIG_HOME=$tmp/config

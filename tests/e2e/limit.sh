@@ -4,7 +4,7 @@
 # child and an orphan in a process group of its own (as record's ffmpeg is,
 # once record is gone).
 #
-#     tests/e2e/limit.sh tests/harness/xsession.sh
+#     tests/e2e/limit.sh tools/xsession.sh
 source "$(dirname "$0")/../common/check.sh"
 xsession=$1
 started=$SECONDS

@@ -5,7 +5,7 @@
 # fails and exits 1 if any did. Given .exe programs, it runs them under Wine in
 # a fresh prefix of its own, from the folder they are in: nothing else is there.
 #
-#     tests/harness/xsession.sh [OPTION] tests/e2e/picker.sh ZORVI ZORVI_SETTINGS CHECK...
+#     tools/xsession.sh [OPTION] tests/e2e/picker.sh ZORVI ZORVI_SETTINGS CHECK...
 source "$(dirname "$0")/desktop.sh"
 ends_with() {
     within 10 ended || { fail "still running"; kill -KILL "$picker"; }
@@ -97,7 +97,7 @@ check_keep_on_top() {
     # The frame's left edge crosses the other window: whose pixel is on top
     # after that window is raised, or the picker lowered?
     # Wine restacks its X windows only when its own order changes, and to it
-    # the picker is on top already; tests/harness/wine-probe.sh shows it.
+    # the picker is on top already; tools/wine-probe.sh shows it.
     [ $wine = 0 ] || echo "SKIP keep_on_top's raises: Wine does not raise a topmost window above another program's X window"
     for round in 1 2 3 4 5 6; do
         if [ $((round % 2)) = 1 ]; then xdotool windowraise "$other"; else lower "$window"; fi
@@ -109,7 +109,7 @@ check_keep_on_top() {
 
 check_display_change() {
     if [ $wine = 1 ]; then
-        # Windows sends it to every top-level window; tests/harness/wine-probe.sh shows the difference.
+        # Windows sends it to every top-level window; tools/wine-probe.sh shows the difference.
         echo "SKIP display_change: Wine sends no WM_DISPLAYCHANGE when the X screen changes size"
         return
     fi

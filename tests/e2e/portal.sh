@@ -6,7 +6,7 @@
 # (GNOMEHAND); the files are read back by ffprobe and ffmpeg as a player would.
 # Prints a line for each expectation that fails and exits 1 if any did.
 #
-#     tests/harness/gnome-session.sh tests/e2e/portal.sh ZORVI ZORVI_SETTINGS GNOMEHAND
+#     tools/gnome-session.sh tests/e2e/portal.sh ZORVI ZORVI_SETTINGS GNOMEHAND
 source "$(dirname "$0")/../common/check.sh"
 zorvi=$1 zs=$2 gnomehand=$3
 export XDG_CONFIG_HOME=$tmp/config XDG_STATE_HOME=$tmp/state
@@ -17,7 +17,7 @@ source "$(dirname "$0")/takefiles.sh"
 # The events record printed so far (--json), and a field of the Nth of a kind.
 events() { grep -c "\"event\":\"$1\"" "$tmp/out"; }
 field() { grep "\"event\":\"$1\"" "$tmp/out" | sed -n "$2p" | sed -n "s/.*\"$3\":\"\\{0,1\\}\([^\",}]*\).*/\1/p"; }
-source "$(dirname "$0")/../harness/gnome-hand.sh"
+source "$(dirname "$0")/../../tools/gnome-hand.sh"
 "$zs" init >/dev/null
 
 # record's own lines on a bus where nothing is started but what its service

@@ -7,7 +7,7 @@
 # xsession.sh and dbus-run-session; prints a line for each expectation that
 # fails and exits 1 if any did.
 #
-#     tests/harness/xsession.sh dbus-run-session -- tests/e2e/record.sh ZORVI ZORVI_SETTINGS
+#     tools/xsession.sh dbus-run-session -- tests/e2e/record.sh ZORVI ZORVI_SETTINGS
 source "$(dirname "$0")/recorder.sh"
 
 check="a sound server and a notification server"

@@ -8,7 +8,7 @@
 # Runs inside xsession.sh; prints a line for each expectation that fails and
 # exits 1 if any did.
 #
-#     tests/harness/xsession.sh tests/e2e/takes.sh ZORVI ZORVI_SETTINGS
+#     tools/xsession.sh tests/e2e/takes.sh ZORVI ZORVI_SETTINGS
 if [ -z "${ZORVI_TAKES_MOUNTS:-}" ]; then
     export ZORVI_TAKES_MOUNTS=1
     [ "$(id -u)" = 0 ] || exec unshare -rm --propagation private "$0" "$@"

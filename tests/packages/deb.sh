@@ -1,7 +1,7 @@
 #!/bin/bash
 # The Debian package as a user gets it, unpacked into a throwaway root, and started from its
 # menu entry, which creates the key the picker then keeps. Runs inside xsession.sh.
-#     tests/harness/xsession.sh tests/packages/deb.sh FOLDER VERSION   (FOLDER holds the .deb)
+#     tools/xsession.sh tests/packages/deb.sh FOLDER VERSION   (FOLDER holds the .deb)
 source "$(dirname "$0")/../e2e/desktop.sh" zorvi zorvi-settings
 deb=$1/zorvi_$2_$(dpkg --print-architecture).deb root=$tmp/root
 dpkg-deb -x "$deb" "$root" || { fail "no $deb"; exit 1; }

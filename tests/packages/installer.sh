@@ -2,7 +2,7 @@
 # The Windows installer as a user runs it, silently, under Wine in a fresh prefix: installs,
 # runs the installed picker through the end-to-end script, installs again over the user's
 # values and while the picker runs, and uninstalls. Runs inside xsession.sh.
-#     tests/harness/xsession.sh tests/packages/installer.sh SETUP UNZIPPED VERSION CHECK...
+#     tools/xsession.sh tests/packages/installer.sh SETUP UNZIPPED VERSION CHECK...
 source "$(dirname "$0")/../common/check.sh"
 setup=$1 unzipped=$2 version=$3
 shift 3

@@ -1,7 +1,7 @@
 // What Wine tells a topmost window that re-raises itself every 50 ms the way
 // the picker does: its activations, and whether a change of the screen's size
 // reaches it as WM_DISPLAYCHANGE (it does on Windows). Prints one line per
-// event; tests/harness/wine-probe.sh builds and drives it.
+// event; tools/wine-probe.sh builds and drives it.
 #include <stdio.h>
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-# Sourced by what drives a headless GNOME session (tests/harness/gnome-session.sh),
+# Sourced by what drives a headless GNOME session (tools/gnome-session.sh),
 # the end-to-end tests and the benchmarks: mutter's own pointer and screen
-# through the gnomehand helper (tests/harness/wayland/gnomehand.cpp), and the screen-cast
+# through the gnomehand helper (tools/wayland/gnomehand.cpp), and the screen-cast
 # portal's dialog answered with them. Needs `within` (tests/common/check.sh).
 #
 #     start_hand GNOMEHAND    (then ask, seen, click, drag, share_screen)

@@ -1,19 +1,19 @@
 #!/bin/bash
-# Shows where Wine differs from Windows for the picker: builds tests/harness/wine-probe.c,
+# Shows where Wine differs from Windows for the picker: builds tools/wine-probe.c,
 # starts it in a fresh Wine prefix on a private Xvfb with openbox, activates
 # another window, changes the screen's size with xrandr and back, and prints
-# what the probe saw. Needs what tests/harness/wine-tests.sh and tests/e2e need.
+# what the probe saw. Needs what tools/wine-tests.sh and tests/e2e need.
 #
-#     tests/harness/wine-probe.sh
+#     tools/wine-probe.sh
 set -eu
-source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [ -z "${ZORVI_PROBE_SESSION:-}" ]; then
-    ZORVI_PROBE_SESSION=1 exec "$source_dir/tests/harness/xsession.sh" "$0"
+    ZORVI_PROBE_SESSION=1 exec "$source_dir/tools/xsession.sh" "$0"
 fi
 tmp=$(mktemp -d)
 export WINEPREFIX=$tmp/wine WINEDEBUG=-all WINEDLLOVERRIDES='winedbg.exe=d;mscoree=d;mshtml=d'
 trap 'kill $(jobs -p) 2>/dev/null; wineserver -k; wineserver -w; rm -rf "$tmp"' EXIT
-x86_64-w64-mingw32-gcc-posix -std=c11 -static -o "$tmp/probe.exe" "$source_dir/tests/harness/wine-probe.c" -lgdi32
+x86_64-w64-mingw32-gcc-posix -std=c11 -static -o "$tmp/probe.exe" "$source_dir/tools/wine-probe.c" -lgdi32
 mkdir -p "$WINEPREFIX"
 wineserver -p
 wineboot --init 2>/dev/null

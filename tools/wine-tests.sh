@@ -8,7 +8,7 @@
 # picker's end-to-end run on the unzipped package and on the installed one
 # under Wine on Xvfb.
 #
-#     tests/harness/wine-tests.sh [BUILD_DIR]        (default /tmp/zorvi-wine-build;
+#     tools/wine-tests.sh [BUILD_DIR]        (default /tmp/zorvi-wine-build;
 #                                             BUILD_DIR-qt with Qt)
 #
 # Installs nothing. Needs: g++-mingw-w64-x86-64-posix wine64 wine googletest
@@ -16,7 +16,7 @@
 # status, or 1 when only a compile check failed.
 set -euo pipefail
 
-source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${1:-/tmp/zorvi-wine-build}
 target=x86_64-w64-mingw32
 qt_include=/usr/include/x86_64-linux-gnu/qt5

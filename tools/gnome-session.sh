@@ -7,7 +7,7 @@
 # DISPLAY and XAUTHORITY (mutter's XWayland), DBUS_SESSION_BUS_ADDRESS and
 # GNOME_SESSION_MUTTER (mutter's pid); its exit status is the session's.
 #
-#     tests/harness/gnome-session.sh [--size WxH] COMMAND...
+#     tools/gnome-session.sh [--size WxH] COMMAND...
 set -u
 if [ -z "${ZORVI_GNOME_SESSION:-}" ]; then
     export ZORVI_GNOME_SIZE=1280x720
