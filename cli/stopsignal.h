@@ -23,4 +23,9 @@ private:
 // -1. A signal ignored at start (a background job of a script) stays ignored.
 int stopSignalDescriptor();
 
+// In a child between fork and exec (it calls only async-signal-safe
+// functions): no signal blocked and none ignored, as a program started from
+// a terminal expects, whatever its parent blocked or ignored for itself.
+void restoreDefaultSignals();
+
 #endif // STOPSIGNAL_H

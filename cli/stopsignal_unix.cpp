@@ -26,3 +26,15 @@ int stopSignalDescriptor()
         return -1;
     return signalfd(-1, &signals, SFD_CLOEXEC);
 }
+
+void restoreDefaultSignals()
+{
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        struct sigaction current;
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
+            ::signal(signal, SIG_DFL);
+    }
+}

@@ -1,5 +1,6 @@
 #include "encoder.h"
 #include "recording.h"
+#include "stopsignal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -98,10 +99,7 @@ bool startTake(const Region &area, const std::string &folder, int fps,
             _exit(1);
         // Its own group: a Ctrl-C in the terminal is record's to handle.
         setpgid(0, 0);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        signal(SIGPIPE, SIG_DFL);
+        restoreDefaultSignals();
         dup2(fds[0], 0);
         dup2(2, 1); // record's standard output is for its own lines
         execvp("ffmpeg", const_cast<char *const *>(arguments.data()));

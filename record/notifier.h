@@ -1,6 +1,7 @@
 // The desktop's notifications (org.freedesktop.Notifications on the session
-// bus) for the end of a take. Without a bus or a server it says nothing, and
-// the lines on standard output stay the only report.
+// bus) for the end of a take, and for what keeps capture from recording at
+// all. Without a bus or a server it says nothing, and the lines on standard
+// output and standard error stay the only report.
 #ifndef NOTIFIER_H
 #define NOTIFIER_H
 
@@ -27,6 +28,9 @@ public:
 
     void saved(const std::string &file, double seconds);
     void failed(const std::string &file, const std::string &reason);
+    // Something that keeps capture from recording at all, urgent and
+    // without a folder to open.
+    void problem(const std::string &summary, const std::string &body);
 
 private:
     void notify(const std::string &summary, const std::string &body, const std::string &file,

@@ -1,6 +1,7 @@
 // sd-bus, asynchronous throughout: a call never holds up the take loop, and
 // the bus's descriptor is polled beside the loop's own.
 #include "notifier.h"
+#include "stopsignal.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +34,7 @@ void openFolder(const std::string &folder)
     const pid_t child = fork();
     if (child == 0) {
         if (fork() == 0) {
+            restoreDefaultSignals();
             execlp("xdg-open", "xdg-open", folder.c_str(), static_cast<char *>(nullptr));
             _exit(127);
         }
@@ -113,6 +115,11 @@ void Notifier::failed(const std::string &file, const std::string &reason)
     notify("Take failed", nameOf(file) + ": " + reason, file, true);
 }
 
+void Notifier::problem(const std::string &summary, const std::string &body)
+{
+    notify(summary, body, std::string(), true);
+}
+
 void Notifier::notify(const std::string &summary, const std::string &body, const std::string &file,
                       bool urgent)
 {
@@ -143,15 +150,16 @@ void Notifier::notify(const std::string &summary, const std::string &body, const
     const bool built
         = sd_bus_message_append(call, "susss", "Zorvi", 0u, "zorvi", summary.c_str(), body.c_str())
             >= 0
-        && sd_bus_message_append(call, "as", 4, "default", "Open the folder", "open",
-                                 "Open the folder")
+        && (file.empty() ? sd_bus_message_append(call, "as", 0)
+                         : sd_bus_message_append(call, "as", 4, "default", "Open the folder",
+                                                 "open", "Open the folder"))
             >= 0
         && sd_bus_message_append(call, "a{sv}", 2, "urgency", "y", uint8_t(urgent ? 2 : 1),
                                  "category", "s", urgent ? "transfer.error" : "transfer.complete")
             >= 0
         && sd_bus_message_append(call, "i", -1) >= 0;
     if (built && sd_bus_call_async(bus, nullptr, call, shown, this, 0) >= 0
-        && sd_bus_message_get_cookie(call, &cookie) >= 0)
+        && sd_bus_message_get_cookie(call, &cookie) >= 0 && !file.empty())
         pending[cookie] = folderOf(file);
     sd_bus_message_unref(call);
 }
