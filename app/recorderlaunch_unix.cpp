@@ -72,7 +72,9 @@ void startRecorder(QObject *owner)
     // Everything the child needs is made before the fork: after it, in a
     // process with threads, only plain system calls are safe.
     const QByteArray path = QFile::encodeName(program);
-    const char *const arguments[] = { "zorvi-settings", "record", nullptr };
+    // A picker restarted (a display change ends it) lets the recorder before
+    // finish its take rather than go without one.
+    const char *const arguments[] = { "zorvi-settings", "record", "--wait", "10", nullptr };
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child == 0) {

@@ -156,10 +156,13 @@ const char recordHelp[]
       "A take whose ffmpeg dies (a full disk), or whose sharing the desktop refused or\n"
       "stopped, ends with the reason; the next starts when capture is switched on\n"
       "again. While capture is off it sleeps until the key changes. The picker\n"
-      "starts one beside itself; one runs per user session. Exit status 1 when there\n"
-      "is no key, another record runs, no ffmpeg, no X display, or in a Wayland\n"
-      "session no portal (--on-wayland grabs from XWayland instead, which sees only\n"
-      "the X11 windows). Linux only.";
+      "starts one beside itself, with --wait 10: one runs per user session, and\n"
+      "--wait lets the one before finish its take first. A take that cannot start\n"
+      "(the desktop refused, the folder cannot be written, a frame larger than the\n"
+      "screen) is a \"failed\" event with a null file. Exit status 1 when there is\n"
+      "no key, another record runs (after the wait), no ffmpeg, no X display, or in\n"
+      "a Wayland session no portal (--on-wayland grabs from XWayland instead, which\n"
+      "sees only the X11 windows), each also a notification. Linux only.";
 
 } // namespace
 
@@ -228,6 +231,7 @@ int main(int argc, char *argv[])
     RecordOptions recordOptions;
     std::string fps;
     std::string folder;
+    std::string wait;
     CLI::App *record
         = app.add_subcommand("record", "record the region while capture is on")->footer(recordHelp);
     CLI::Option *fpsOption = record->add_option("--fps", fps, "frames a second (1 to 120)")
@@ -245,9 +249,15 @@ int main(int argc, char *argv[])
         ->check(CLI::IsMember({ "desktop", "mic", "both", "none" }));
     bool noPointer = false;
     record->add_flag("--no-pointer", noPointer, "leave the pointer out of the takes");
+    CLI::Option *waitOption
+        = record->add_option("--wait", wait, "wait up to S seconds for another record to end")
+              ->type_name("S")
+              ->check(decimalRange(0, 60, "0 to 60 seconds"));
     record->callback([&] {
         if (fpsOption->count())
             recordOptions.fps = toInt32(fps);
+        if (waitOption->count())
+            recordOptions.waitSeconds = toInt32(wait);
         if (dirOption->count())
             recordOptions.folder = folder;
         recordOptions.pointer = !noPointer;

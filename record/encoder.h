@@ -39,7 +39,9 @@ bool startTake(const Region &area, const std::string &folder, int fps,
 bool sendFrame(const Take &take, const uint8_t *data, std::size_t size);
 
 // Closing its input lets ffmpeg finish the file; the empty string when it
-// did, else what went wrong.
-std::string finishTake(Take *take);
+// did, else what went wrong. An ffmpeg that has not ended within limitMs is
+// killed (the file keeps what it had written), so that a hung encoder never
+// holds up the recorder, or the next one waiting for it.
+std::string finishTake(Take *take, int limitMs = 8000);
 
 #endif // ENCODER_H

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -124,11 +125,29 @@ bool startTake(const Region &area, const std::string &folder, int fps,
     return true;
 }
 
-std::string finishTake(Take *take)
+std::string finishTake(Take *take, int limitMs)
 {
     take->input.reset();
     int status = 0;
-    while (waitpid(take->encoder, &status, 0) < 0 && errno == EINTR) { }
+    pid_t ended;
+    // Looked at every 10 ms: a finish takes a fraction of a second.
+    for (int waited = 0; (ended = waitpid(take->encoder, &status, WNOHANG)) == 0
+         || (ended < 0 && errno == EINTR);
+         waited += 10) {
+        if (waited >= limitMs) {
+            kill(take->encoder, SIGKILL);
+            while (waitpid(take->encoder, nullptr, 0) < 0 && errno == EINTR) { }
+            char limit[32];
+            std::snprintf(limit, sizeof limit, "%g", limitMs / 1000.0);
+            return std::string("ffmpeg did not finish the file within ") + limit
+                + " s and was stopped";
+        }
+        const timespec pause = { 0, 10000000 };
+        nanosleep(&pause, nullptr);
+    }
+    if (ended < 0)
+        return std::string("cannot tell whether ffmpeg finished the file (") + std::strerror(errno)
+            + ")";
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
         return {};
     if (WIFEXITED(status) && WEXITSTATUS(status) == 127)

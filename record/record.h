@@ -14,6 +14,7 @@ struct RecordOptions
     bool onWayland = false; // the X grab in a Wayland session, which sees only X11 windows
     std::string sound = "desktop"; // desktop, mic, both or none
     bool pointer = true; // the pointer drawn in where it stands
+    int waitSeconds = 0; // for another record of the session to end first
 };
 
 // Linux only (X11, or a Wayland session through the desktop's portal);

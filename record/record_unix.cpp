@@ -179,6 +179,24 @@ private:
     bool watched = false;
 };
 
+// The session's one recorder. A picker restarted while its old recorder
+// still finishes a take asks to wait: the lock goes with that recorder.
+bool claimRecorder(int waitSeconds)
+{
+    const int64_t deadline = nowNs() + int64_t(waitSeconds) * 1000000000;
+    for (bool told = false; !claimSessionMarker("zorvi-record"); told = true) {
+        if (nowNs() >= deadline)
+            return false;
+        if (!told)
+            std::fprintf(stderr, "%s: waiting up to %d s for the other record of this session to "
+                                 "end\n",
+                         program, waitSeconds);
+        const timespec pause = { 0, 100000000 };
+        nanosleep(&pause, nullptr);
+    }
+    return true;
+}
+
 class Recorder
 {
 public:
@@ -291,10 +309,7 @@ private:
         // The source first: it may have to ask the user, and it tells the
         // size of the frames (a scaled monitor's pixels are recorded as they are).
         if (!grabber->prepare(area, &error)) {
-            std::fprintf(stderr,
-                         "%s: no take: %s; the next starts when capture is switched on again\n",
-                         program, error.c_str());
-            waitForOff = true;
+            refuse(error);
             return;
         }
         black.assign(grabber->frameBytes(), 0);
@@ -362,8 +377,7 @@ private:
         take->area = area; // the store's size, against which a resize is told
         if (!started) {
             take.reset();
-            std::fprintf(stderr, "%s: cannot start a take: %s\n", program, error.c_str());
-            waitForOff = true;
+            refuse(error);
             return true; // nothing to try again
         }
         if (sendFrame(*take, last, grabber->frameBytes())) {
@@ -447,6 +461,21 @@ private:
         take.reset();
     }
 
+    // A take that could not start: no file, and the capture icon says on.
+    void refuse(const std::string &why)
+    {
+        waitForOff = true;
+        std::fprintf(stderr, "%s: no take: %s; the next starts when capture is switched on again\n",
+                     program, why.c_str());
+        if (options.json)
+            print("{\"event\":\"failed\",\"file\":null,\"reason\":" + jsonString(why)
+                  + ",\"frames\":0}");
+        // Switched off by then, the user knows why there is none.
+        if (captureOn())
+            notifier->problem("No take",
+                              why + ". The next starts when capture is switched on again.");
+    }
+
     void fail(const std::string &problem)
     {
         waitForOff = true;
@@ -500,17 +529,25 @@ int runRecord(const RecordOptions &options)
     Sound sound = Sound::Desktop;
     if (!parseSound(options.sound, &sound))
         return failure("--audio takes desktop, mic, both or none");
-    if (!claimSessionMarker("zorvi-record"))
-        return failure("another zorvi-settings record runs in this session (the picker starts "
-                       "one beside itself): it records the capture button's takes already");
+    // Started by the picker, nobody may read standard error: what keeps the
+    // capture button from recording is a notification too.
+    Notifier notifier;
+    const auto cannotStart = [&notifier](const std::string &why) {
+        notifier.problem("Recording is off", "The capture button records nothing: " + why);
+        return failure(why);
+    };
+    if (!claimRecorder(options.waitSeconds))
+        return cannotStart("another zorvi-settings record runs in this session (the picker "
+                           "starts one beside itself): it records the capture button's takes "
+                           "already");
     if (!onPath("ffmpeg"))
-        return failure("no ffmpeg on the PATH: record encodes with it (apt install ffmpeg)");
+        return cannotStart("no ffmpeg on the PATH: record encodes with it (apt install ffmpeg)");
 
     // A dead ffmpeg shows as EPIPE from write(), not as a signal that ends us.
     std::signal(SIGPIPE, SIG_IGN);
     const Descriptor stop(stopSignalDescriptor());
     if (stop.get() < 0)
-        return failure(std::string("cannot catch the stop signals: ") + std::strerror(errno));
+        return cannotStart(std::string("cannot catch the stop signals: ") + std::strerror(errno));
 
     // In a Wayland session an X grab sees only the X11 windows: the frames
     // come from the desktop's screen-cast portal, which may ask the user
@@ -529,15 +566,14 @@ int runRecord(const RecordOptions &options)
         grabber = std::make_unique<X11Grabber>(options.pointer);
     std::string error;
     if (!grabber->open(&error))
-        return failure(error);
+        return cannotStart(error);
     const std::string folder = options.folder ? *options.folder : videosFolder();
     if (folder.empty())
-        return failure("no videos folder: HOME is not set (give --dir)");
+        return cannotStart("no videos folder: HOME is not set (give --dir)");
     if (!makeFolders(folder, &error))
-        return failure("cannot create the videos folder " + error);
+        return cannotStart("cannot create the videos folder " + error);
 
     KeyWatch key;
-    Notifier notifier;
     Recorder recorder(options, sound, folder, grabber.get(), &notifier);
     int64_t next = recorder.step(nowNs());
     for (;;) {
@@ -551,7 +587,7 @@ int runRecord(const RecordOptions &options)
                           { key.descriptor(), POLLIN, 0 },
                           { notifier.descriptor(), notifier.events(), 0 } };
         if (ppoll(fds, 3, wait >= 0 ? &timeout : nullptr, nullptr) < 0 && errno != EINTR)
-            return failure(std::string("poll: ") + std::strerror(errno));
+            return cannotStart(std::string("poll: ") + std::strerror(errno));
         if (fds[0].revents) {
             recorder.end();
             return 0;
@@ -567,7 +603,7 @@ int runRecord(const RecordOptions &options)
         next = recorder.step(now);
         if (grabber->broken()) {
             recorder.end();
-            return failure("the X display went away");
+            return cannotStart("the X display went away");
         }
     }
 }

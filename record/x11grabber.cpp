@@ -60,7 +60,7 @@ bool X11Grabber::open(std::string *error)
     return true;
 }
 
-bool X11Grabber::prepare(const Region &area, std::string *)
+bool X11Grabber::prepare(const Region &area, std::string *error)
 {
     std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
         xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root), nullptr),
@@ -68,6 +68,15 @@ bool X11Grabber::prepare(const Region &area, std::string *)
     if (geometry) {
         screenWidth = geometry->width;
         screenHeight = geometry->height;
+    }
+    // The picker never makes one, but a size set by hand can be: its
+    // buffers alone would be gigabytes, and the encoder refuses it anyway.
+    if (area.width > screenWidth || area.height > screenHeight) {
+        *error = "the frame's inside, " + std::to_string(area.width) + 'x'
+            + std::to_string(area.height) + ", is larger than the X screen, "
+            + std::to_string(screenWidth) + 'x' + std::to_string(screenHeight)
+            + ": make the frame smaller";
+        return false;
     }
     areaWidth = area.width;
     areaHeight = area.height;
