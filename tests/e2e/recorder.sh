@@ -66,13 +66,20 @@ sound_server() {
 start_picker() {
     rm -rf "$XDG_CONFIG_HOME"
     "${zs[@]}" init >/dev/null
+    launch_picker
+    within 20 locked "${recorder:-0}" || fail "the recorder took no lock: $(cat "$tmp/err")"
+}
+# launch_picker: the picker on the key as it is, and its recorder's pid.
+launch_picker() {
     "${zorvi[@]}" >>"$tmp/out" 2>>"$tmp/err" &
     picker=$!
     within 10 up || fail "no window at (100, 100)"
     # No newline ends the list: read says so, having read it.
     within 10 eval 'recorder=; read -r recorder _ <"/proc/$picker/task/$picker/children"; [ -n "$recorder" ]' ||
         fail "no recorder started: $(cat "$tmp/err")"
-    # Ready once it holds the session's recorder lock (an exclusive flock).
-    within 20 awk -v pid="${recorder:-0}" '$2 == "FLOCK" && $4 == "WRITE" && $5 == pid { found = 1 }
-        END { exit !found }' /proc/locks || fail "the recorder took no lock: $(cat "$tmp/err")"
+}
+# locked PID: whether it holds the session's recorder lock (an exclusive
+# flock): a recorder is ready then.
+locked() {
+    awk -v pid="$1" '$2 == "FLOCK" && $4 == "WRITE" && $5 == pid { found = 1 } END { exit !found }' /proc/locks
 }

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Nothing of a take is lost: a file of the same second is never reused, a
 # full disk ends the take with a message and never as saved, a frame partly
-# off the screen records black there, and a picker killed mid-take leaves a
-# take that plays. Each as a user meets it: the picker alone on a fresh key,
+# off the screen records black there, a picker killed mid-take leaves a
+# take that plays, a picker restarted then gets its recorder, and a frame
+# larger than the screen is refused. Each as a user meets it: the picker alone on a fresh key,
 # its recorder beside it. The videos folder is a small tmpfs in a mount
 # namespace of the test's own (as root; elsewhere through a user namespace).
 # Runs inside xsession.sh; prints a line for each expectation that fails and
@@ -97,4 +98,39 @@ same "$(events saved)" 4
 plays "$file" || fail "what was written does not play: $(probe "$file" 2>&1)"
 stop_picker TERM
 umount "$videos"
+
+check="a picker restarted mid-take gets its recorder once the one before has finished"
+"${zs[@]}" set open_cam 0
+start_picker
+click_capture 290 110
+within 20 eval '[ "$(events recording)" = 6 ]' || fail "no take started: $(cat "$tmp/err")"
+file=$(field recording \$ file)
+sleep 1
+# Held up, as a slow finish holds it, until the new picker has started.
+before=$recorder
+kill -STOP "$before"
+kill -TERM "$picker"
+wait "$picker" 2>/dev/null
+launch_picker
+within 10 grep -q "waiting up to 10 s for the other record" "$tmp/err" || fail "no wait: $(cat "$tmp/err")"
+kill -CONT "$before"
+within 20 locked "${recorder:-0}" || fail "the new recorder took no lock: $(cat "$tmp/err")"
+within 30 plays "$file" || fail "the take before does not play"
+same "$(events saved)" 5
+stop_picker TERM
+
+check="a frame larger than the screen: refused with its size, and no gigabytes of buffers"
+"${zs[@]}" set open_cam 0
+"${zs[@]}" record --json >"$tmp/json" 2>>"$tmp/err" &
+lone=$!
+within 20 locked $lone || fail "no lock: $(cat "$tmp/err")"
+"${zs[@]}" set capture_width 30000
+"${zs[@]}" set capture_height 16875
+"${zs[@]}" set open_cam 1
+within 10 grep -q '^{"event":"failed","file":null,"reason":"the frame.s inside, 29996x16870, is larger than the X screen, 1920x1080' \
+    "$tmp/json" || fail "not refused: $(cat "$tmp/json")"
+peak=$(awk '/^VmHWM:/ { print $2 }' /proc/$lone/status)
+((${peak:-0} < 200000)) || fail "a peak of ${peak:-no} kB"
+kill -TERM $lone
+wait $lone
 exit $failed
