@@ -1,7 +1,8 @@
 #!/bin/bash
 # The capture button as a new user meets it: a key made by zorvi-settings init
 # and nothing else, the picker alone (it starts the recorder beside itself),
-# a click on the capture button without any drag first. A sound server plays
+# a click on the capture button without any drag first; what keeps a take or
+# a recorder from starting reaches the notifications. A sound server plays
 # a tone and a notification server listens, both the test's own. The files
 # are read back by ffprobe and ffmpeg as a player would. Runs inside
 # xsession.sh and dbus-run-session; prints a line for each expectation that
@@ -84,4 +85,20 @@ click_capture 1300 580
 within 30 eval '[ "$(events saved)" = 4 ]' || fail "not saved: $(cat "$tmp/out")"
 same "$(events recording)" 4
 same "$(probe "$(field saved 4 file)" | cut -d, -f1-2)" "$inner"
+
+# notified SUMMARY BODY-PATTERN: a critical notification of ours says so.
+notified() {
+    grep -A7 'member=Notify' "$tmp/bus" | grep -A6 "string \"$1\"" | grep -q "$2" &&
+        grep -A20 "string \"$1\"" "$tmp/bus" | grep -A1 'string "urgency"' | grep -q 'byte 2'
+}
+check="a take that cannot start, and a recorder that cannot: each a critical notification"
+rm -rf "$videos"
+echo >"$videos" # the folder gone, a file at its name
+click_capture 1300 580
+within 10 grep -q "no take: $videos/zorvi-.*: Not a directory" "$tmp/err" || fail "no message: $(cat "$tmp/err")"
+within 10 notified "No take" "Not a directory" || fail "no notification: $(cat "$tmp/bus")"
+click_capture 1300 580
+timeout 20 "${zs[@]}" record --wait 1 2>"$tmp/second"
+same "$? $(grep -c 'waiting up to 1 s' "$tmp/second")" "1 1"
+within 10 notified "Recording is off" "another zorvi-settings record runs" || fail "no notification"
 exit $failed
