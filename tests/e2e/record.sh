@@ -23,10 +23,21 @@ within 10 eval 'dbus-send --session --print-reply --dest=org.freedesktop.DBus / 
 xev -geometry 800x500+1000+450 >/dev/null &
 within 10 is 1400 700 $white || fail "no white window"
 
+# The folder opener of the notification's action: it tells what it inherited.
+mkdir -p "$tmp/bin"
+printf '#!/bin/sh\ngrep -E "^Sig(Blk|Ign)" /proc/$$/status >"%s"\n' "$tmp/opened" >"$tmp/bin/xdg-open"
+chmod +x "$tmp/bin/xdg-open"
+export PATH=$tmp/bin:$PATH
+unblocked='SigBlk:	0000000000000000
+SigIgn:	0000000000000000'
+
 check="the first click records where the frame is"
 start_picker
 click_capture 290 110
 within 20 eval '[ "$(events recording)" = 1 ]' || fail "no take started: $(cat "$tmp/err")"
+# The recorder blocks its stop signals for itself, never for its encoder.
+read -r encoder _ <"/proc/$recorder/task/$recorder/children"
+same "$(grep -E '^SigBlk' "/proc/${encoder:-0}/status")" "${unblocked%%$'\n'*}"
 switched() { [ "$(stored open_cam)" = "$1" ] && stat -c %.9Y "$key/open_cam"; }
 on=$(switched 1)
 inner=$(even_inner)
@@ -57,6 +68,14 @@ awk -v l="${level:--99}" 'BEGIN { exit !(l > -30) }' || fail "the tone at ${leve
 # One notification, naming the file.
 within 10 grep -q "${file##*/}" "$tmp/bus" || fail "no notification with the file's name"
 same "$(grep -c 'member=Notify' "$tmp/bus")" 1
+# Its action, as the server tells a click on it (under the number the server
+# gave it, one of its first few): the folder opens.
+for id in 1 2 3; do
+    dbus-send --session --type=signal /org/freedesktop/Notifications \
+        org.freedesktop.Notifications.ActionInvoked uint32:$id string:open
+done
+within 10 test -s "$tmp/opened" || fail "no folder opened"
+same "$(cat "$tmp/opened")" "$unblocked"
 
 check="one take across two colours, following the frame"
 click_capture 290 110
