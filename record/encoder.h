@@ -3,7 +3,7 @@
 #define ENCODER_H
 
 #include "region.h"
-#include "stopsignal.h"
+#include "descriptor.h"
 
 #include <cstddef>
 #include <cstdint>

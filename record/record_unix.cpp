@@ -3,6 +3,7 @@
 // that a moving frame is followed within one file; ffmpeg only encodes.
 #include "commands.h"
 #include "encoder.h"
+#include "environment.h"
 #include "frame.h"
 #include "key.h"
 #include "notifier.h"
@@ -50,40 +51,6 @@ int64_t nowNs()
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-std::string environment(const char *name)
-{
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
-bool onPath(const std::string &name)
-{
-    std::istringstream folders(environment("PATH"));
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const std::string path = (folder.empty() ? "." : folder) + '/' + name;
-        struct stat st;
-        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0)
-            return true;
-    }
-    return false;
-}
-
-// mkdir -p, leaving the modes to the umask.
-bool makeFolders(const std::string &path, std::string *error)
-{
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string part = path.substr(0, slash);
-        struct stat st;
-        if (!(stat(part.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) && mkdir(part.c_str(), 0777) != 0
-            && errno != EEXIST) {
-            *error = part + ": " + std::strerror(errno);
-            return false;
-        }
-        if (slash == std::string::npos)
-            return true;
-    }
 }
 
 std::string videosFolder()
@@ -570,7 +537,7 @@ int runRecord(const RecordOptions &options)
     const std::string folder = options.folder ? *options.folder : videosFolder();
     if (folder.empty())
         return cannotStart("no videos folder: HOME is not set (give --dir)");
-    if (!makeFolders(folder, &error))
+    if (!makeFolders(folder, 0777, &error))
         return cannotStart("cannot create the videos folder " + error);
 
     KeyWatch key;

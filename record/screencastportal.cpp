@@ -1,4 +1,5 @@
 #include "screencastportal.h"
+#include "environment.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -38,12 +39,6 @@ struct ErrorFree
 {
     void operator()(sd_bus_error *error) const { sd_bus_error_free(error); }
 };
-
-std::string environment(const char *name)
-{
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
 
 std::string problem(int code, const sd_bus_error *error)
 {
@@ -176,15 +171,8 @@ std::string readToken(const std::string &file)
 bool keepToken(const std::string &file, const std::string &token, std::string *error)
 {
     const std::string folder = file.substr(0, file.rfind('/'));
-    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string part = folder.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            *error = part + ": " + std::strerror(errno);
-            return false;
-        }
-        if (slash == std::string::npos)
-            break;
-    }
+    if (!makeFolders(folder, 0700, error))
+        return false;
     // Made anew, so that a leftover of a killed record lends it no mode.
     const std::string temporary = folder + "/.screencast-token." + std::to_string(getpid());
     unlink(temporary.c_str());

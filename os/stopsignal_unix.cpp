@@ -6,13 +6,6 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-void Descriptor::reset(int other)
-{
-    if (fd >= 0)
-        close(fd);
-    fd = other;
-}
-
 int stopSignalDescriptor()
 {
     sigset_t signals;

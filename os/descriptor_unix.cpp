@@ -1,0 +1,10 @@
+#include "descriptor.h"
+
+#include <unistd.h>
+
+void Descriptor::reset(int other)
+{
+    if (fd >= 0)
+        close(fd);
+    fd = other;
+}
