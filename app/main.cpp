@@ -2,6 +2,7 @@
 #include "recorderlaunch.h"
 #include "scrm.h"
 #include "singleinstance.h"
+#include "startenvironment.h"
 #include "windowsystem.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
         if (std::strcmp(argv[i], "--version") == 0)
             return printLine("zorvi " ZORVI_VERSION "\n" ZORVI_LICENCE) ? 0 : 1;
     }
+    keepStartEnvironment();
 
     // Before the application object: the window system it connects to.
     QString why;

@@ -1,4 +1,6 @@
 #include "recorderlaunch.h"
+#include "startenvironment.h"
+#include "stopsignal.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -73,6 +75,7 @@ void startRecorder(QObject *owner)
     // process with threads, only plain system calls are safe.
     const QByteArray path = QFile::encodeName(program);
     const char *const arguments[] = { "zorvi-settings", "record", nullptr };
+    char *const *environment = startEnvironment();
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child == 0) {
@@ -81,10 +84,10 @@ void startRecorder(QObject *owner)
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
             _exit(0);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        execv(path.constData(), const_cast<char *const *>(arguments));
+        // As the user started the picker: none of the signals, scaling or
+        // window system the picker set for itself.
+        restoreDefaultSignals();
+        execve(path.constData(), const_cast<char *const *>(arguments), environment);
         _exit(127);
     }
     if (child < 0) {
