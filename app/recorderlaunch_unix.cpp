@@ -1,4 +1,5 @@
 #include "recorderlaunch.h"
+#include "problemnotice.h"
 #include "startenvironment.h"
 #include "stopsignal.h"
 
@@ -10,8 +11,11 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -19,6 +23,9 @@
 #include <unistd.h>
 
 namespace {
+
+const char off[] = "Recording is off";
+const char stopped[] = "Recording stopped";
 
 QString recorderProgram()
 {
@@ -28,6 +35,22 @@ QString recorderProgram()
     if (file.isFile() && file.isExecutable())
         return beside;
     return QStandardPaths::findExecutable(QStringLiteral("zorvi-settings"));
+}
+
+// Status 1 is a recorder that could not start and told the user itself.
+void noticeEnd(int status)
+{
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+        noticeProblem(off, "zorvi-settings could not be started: the capture button records "
+                           "nothing. Reinstall Zorvi, then start it again.");
+    else if (WIFEXITED(status) && WEXITSTATUS(status) > 1)
+        noticeProblem(stopped, "The recorder ended with exit status "
+                          + std::to_string(WEXITSTATUS(status))
+                          + ": the capture button records nothing. Start Zorvi again (from a "
+                            "terminal, to read why).");
+    else if (WIFSIGNALED(status))
+        noticeProblem(stopped, std::string("The recorder was killed (") + strsignal(WTERMSIG(status))
+                          + "): the capture button records nothing. Start Zorvi again.");
 }
 
 // Reaps the recorder when it ends, and says so if it failed; without this it
@@ -41,10 +64,12 @@ void watchEnd(QObject *owner, pid_t child)
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, child, fd] {
         int status = 0;
         if (waitpid(child, &status, WNOHANG) == child
-            && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+            && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
             std::fprintf(stderr, "zorvi: the recorder ended (%s %d)\n",
                          WIFEXITED(status) ? "exit status" : "signal",
                          WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
+            noticeEnd(status);
+        }
         notifier->setEnabled(false);
         notifier->deleteLater();
         close(fd);
@@ -63,12 +88,16 @@ void startRecorder(QObject *owner)
         std::fputs("zorvi: no zorvi-settings beside the picker or on the PATH: the capture "
                    "button records nothing (zorvi --no-record says it is meant)\n",
                    stderr);
+        noticeProblem(off, "No zorvi-settings beside the picker or on the PATH: the capture "
+                           "button records nothing. Reinstall Zorvi, then start it again.");
         return;
     }
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
         std::fputs("zorvi: no ffmpeg on the PATH: the capture button records nothing "
                    "(apt install ffmpeg; zorvi --no-record says it is meant)\n",
                    stderr);
+        noticeProblem(off, "No ffmpeg: the capture button records nothing. Install ffmpeg "
+                           "(apt install ffmpeg) and start Zorvi again.");
         return;
     }
     // Everything the child needs is made before the fork: after it, in a
@@ -91,7 +120,10 @@ void startRecorder(QObject *owner)
         _exit(127);
     }
     if (child < 0) {
+        const int error = errno;
         std::perror("zorvi: cannot start the recorder");
+        noticeProblem(off, std::string("The recorder could not be started (") + std::strerror(error)
+                          + "): the capture button records nothing. Start Zorvi again.");
         return;
     }
     watchEnd(owner, child);

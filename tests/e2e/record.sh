@@ -84,4 +84,28 @@ click_capture 1300 580
 within 30 eval '[ "$(events saved)" = 4 ]' || fail "not saved: $(cat "$tmp/out")"
 same "$(events recording)" 4
 same "$(probe "$(field saved 4 file)" | cut -d, -f1-2)" "$inner"
+
+check="what keeps the recorder from starting, told on the desktop"
+# Urgent: below the body its actions, then the hints, urgency 2 first.
+told() { grep -A6 "string \"$1" "$tmp/bus" | grep -q 'byte 2'; }
+kill "$picker"
+wait "$picker"
+mkdir "$tmp/bin" && ln -s "$(realpath "${zs[0]}")" "$tmp/bin/"
+PATH=$tmp/bin "${zorvi[@]}" 2>"$tmp/err" &
+picker=$!
+within 10 told "No ffmpeg" || fail "no notification naming ffmpeg: $(cat "$tmp/err")"
+# A recorder that ends with 1 has told the user itself; a failure otherwise
+# is told here. (The half second lets a notification leave before the kill.)
+ln -s "$(command -v ffmpeg)" "$tmp/bin/" && rm "$tmp/bin/zorvi-settings"
+for status in 1 3; do
+    kill "$picker"
+    wait "$picker"
+    printf '#!/bin/sh\nexit %s\n' $status >"$tmp/bin/zorvi-settings" && chmod +x "$tmp/bin/zorvi-settings"
+    PATH=$tmp/bin "${zorvi[@]}" 2>"$tmp/err" &
+    picker=$!
+    within 10 grep -q "(exit status $status)" "$tmp/err" || fail "no end of the recorder seen: $(cat "$tmp/err")"
+    sleep 0.5
+done
+within 10 told "The recorder ended with exit status 3" || fail "no notification of the recorder's end"
+same "$(grep -c 'string "The recorder ended' "$tmp/bus")" 1
 exit $failed
