@@ -1,4 +1,5 @@
 #include "console.h"
+#include "problemnotice.h"
 #include "recorderlaunch.h"
 #include "scrm.h"
 #include "singleinstance.h"
@@ -23,13 +24,20 @@ int main(int argc, char *argv[])
     QString why;
     if (!chooseWindowSystem(&why)) {
         std::fprintf(stderr, "zorvi: %s\n", qPrintable(why));
+        noticeProblem("Zorvi cannot start", why.toStdString());
         return 1;
     }
     keepWindowSystemPixels();
+    onFrameNotPlaced([](const QString &reason) {
+        noticeProblem("Zorvi stopped", reason.toStdString());
+    });
 
     QApplication app(argc, argv);
-    if (!claimSingleInstance())
+    if (!claimSingleInstance()) {
+        noticeProblem("Zorvi runs already",
+                      "One picker runs per session: the one started before is still there.");
         return 1;
+    }
 
     SCRM window;
     window.show();

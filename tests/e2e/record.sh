@@ -85,9 +85,12 @@ within 30 eval '[ "$(events saved)" = 4 ]' || fail "not saved: $(cat "$tmp/out")
 same "$(events recording)" 4
 same "$(probe "$(field saved 4 file)" | cut -d, -f1-2)" "$inner"
 
-check="what keeps the recorder from starting, told on the desktop"
+check="what keeps the picker or its recorder from starting, told on the desktop"
 # Urgent: below the body its actions, then the hints, urgency 2 first.
 told() { grep -A6 "string \"$1" "$tmp/bus" | grep -q 'byte 2'; }
+timeout 20 "${zorvi[@]}" 2>/dev/null
+same "$?" 1
+within 10 told "One picker runs per session" || fail "no notification of the picker running already"
 kill "$picker"
 wait "$picker"
 mkdir "$tmp/bin" && ln -s "$(realpath "${zs[0]}")" "$tmp/bin/"
