@@ -8,6 +8,8 @@
 source "$(dirname "$0")/../common/check.sh"
 zorvi=$1 zs=$2 gnomehand=$3
 export XDG_CONFIG_HOME=$tmp/config
+# The picker alone: no recorder, and no notification on the bus that none is there.
+export ZORVI_NO_RECORD=1
 
 # The eye: the screen cast's newest frame.
 screen() { point "shot ${1/,/ } ${2/x/ } $tmp/screen.ppm" && cat "$tmp/screen.ppm"; }
