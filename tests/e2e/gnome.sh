@@ -34,10 +34,14 @@ resize
 through
 
 check=forced_wayland
-# Told to be a Wayland window, which mutter would place itself: refused.
+# Told to be a Wayland window, which mutter would place itself: refused, and
+# said on the desktop too.
 kill $picker
+dbus-monitor "interface='org.freedesktop.Notifications',member='Notify'" >"$tmp/bus" 2>&1 &
+within 10 grep -q member=NameLost "$tmp/bus" # a monitor now
 QT_QPA_PLATFORM=wayland timeout 20 "$zorvi" 2>"$tmp/forced.log"
 same "$? $(grep -c 'offers no zwlr_layer_shell_v1' "$tmp/forced.log")" "1 1"
+within 10 grep -q 'string "Zorvi cannot start"' "$tmp/bus" || fail "no notification of the refusal"
 
 exec 3>&-
 exit $failed

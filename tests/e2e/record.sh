@@ -93,21 +93,26 @@ same "$?" 1
 within 10 told "One picker runs per session" || fail "no notification of the picker running already"
 kill "$picker"
 wait "$picker"
-mkdir "$tmp/bin" && ln -s "$(realpath "${zs[0]}")" "$tmp/bin/"
-PATH=$tmp/bin "${zorvi[@]}" 2>"$tmp/err" &
-picker=$!
-within 10 told "No ffmpeg" || fail "no notification naming ffmpeg: $(cat "$tmp/err")"
+mkdir "$tmp/bin"
+for missing in zorvi-settings ffmpeg; do
+    PATH=$tmp/bin "${zorvi[@]}" 2>"$tmp/err" &
+    picker=$!
+    within 10 told "No $missing" || fail "no notification naming $missing: $(cat "$tmp/err")"
+    kill "$picker"
+    wait "$picker"
+    ln -sf "$(realpath "${zs[0]}")" "$tmp/bin/"
+done
 # A recorder that ends with 1 has told the user itself; a failure otherwise
 # is told here. (The half second lets a notification leave before the kill.)
 ln -s "$(command -v ffmpeg)" "$tmp/bin/" && rm "$tmp/bin/zorvi-settings"
 for status in 1 3; do
-    kill "$picker"
-    wait "$picker"
     printf '#!/bin/sh\nexit %s\n' $status >"$tmp/bin/zorvi-settings" && chmod +x "$tmp/bin/zorvi-settings"
     PATH=$tmp/bin "${zorvi[@]}" 2>"$tmp/err" &
     picker=$!
     within 10 grep -q "(exit status $status)" "$tmp/err" || fail "no end of the recorder seen: $(cat "$tmp/err")"
     sleep 0.5
+    kill "$picker"
+    wait "$picker"
 done
 within 10 told "The recorder ended with exit status 3" || fail "no notification of the recorder's end"
 same "$(grep -c 'string "The recorder ended' "$tmp/bus")" 1
