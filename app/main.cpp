@@ -18,6 +18,7 @@ int main(int argc, char *argv[])
         if (std::strcmp(argv[i], "--version") == 0)
             return printLine("zorvi " ZORVI_VERSION "\n" ZORVI_LICENCE) ? 0 : 1;
     }
+    // What the recorder gets: the user's, before the picker changes its own.
     keepStartEnvironment();
 
     // Before the application object: the window system it connects to.
@@ -28,9 +29,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     keepWindowSystemPixels();
-    onFrameNotPlaced([](const QString &reason) {
-        noticeProblem("Zorvi stopped", reason.toStdString());
-    });
+    onFrameNotPlaced(
+        [](const QString &reason) { noticeProblem("Zorvi stopped", reason.toStdString()); });
 
     QApplication app(argc, argv);
     if (!claimSingleInstance()) {

@@ -41,15 +41,17 @@ QString recorderProgram()
 void noticeEnd(int status)
 {
     if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
-        noticeProblem(off, "zorvi-settings could not be started: the capture button records "
-                           "nothing. Reinstall Zorvi, then start it again.");
+        noticeProblem(off,
+                      "zorvi-settings could not be started: the capture button records "
+                      "nothing. Reinstall Zorvi, then start it again.");
     else if (WIFEXITED(status) && WEXITSTATUS(status) > 1)
-        noticeProblem(stopped, "The recorder ended with exit status "
-                          + std::to_string(WEXITSTATUS(status))
+        noticeProblem(stopped,
+                      "The recorder ended with exit status " + std::to_string(WEXITSTATUS(status))
                           + ": the capture button records nothing. Start Zorvi again (from a "
                             "terminal, to read why).");
     else if (WIFSIGNALED(status))
-        noticeProblem(stopped, std::string("The recorder was killed (") + strsignal(WTERMSIG(status))
+        noticeProblem(stopped,
+                      std::string("The recorder was killed (") + strsignal(WTERMSIG(status))
                           + "): the capture button records nothing. Start Zorvi again.");
 }
 
@@ -88,16 +90,18 @@ void startRecorder(QObject *owner)
         std::fputs("zorvi: no zorvi-settings beside the picker or on the PATH: the capture "
                    "button records nothing (zorvi --no-record says it is meant)\n",
                    stderr);
-        noticeProblem(off, "No zorvi-settings beside the picker or on the PATH: the capture "
-                           "button records nothing. Reinstall Zorvi, then start it again.");
+        noticeProblem(off,
+                      "No zorvi-settings beside the picker or on the PATH: the capture "
+                      "button records nothing. Reinstall Zorvi, then start it again.");
         return;
     }
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
         std::fputs("zorvi: no ffmpeg on the PATH: the capture button records nothing "
                    "(apt install ffmpeg; zorvi --no-record says it is meant)\n",
                    stderr);
-        noticeProblem(off, "No ffmpeg: the capture button records nothing. Install ffmpeg "
-                           "(apt install ffmpeg) and start Zorvi again.");
+        noticeProblem(off,
+                      "No ffmpeg: the capture button records nothing. Install ffmpeg "
+                      "(apt install ffmpeg) and start Zorvi again.");
         return;
     }
     // Everything the child needs is made before the fork: after it, in a
@@ -122,7 +126,8 @@ void startRecorder(QObject *owner)
     if (child < 0) {
         const int error = errno;
         std::perror("zorvi: cannot start the recorder");
-        noticeProblem(off, std::string("The recorder could not be started (") + std::strerror(error)
+        noticeProblem(off,
+                      std::string("The recorder could not be started (") + std::strerror(error)
                           + "): the capture button records nothing. Start Zorvi again.");
         return;
     }
