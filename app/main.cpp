@@ -1,7 +1,9 @@
 #include "console.h"
+#include "problemnotice.h"
 #include "recorderlaunch.h"
 #include "scrm.h"
 #include "singleinstance.h"
+#include "startenvironment.h"
 #include "windowsystem.h"
 
 #include <QApplication>
@@ -16,16 +18,22 @@ int main(int argc, char *argv[])
         if (std::strcmp(argv[i], "--version") == 0)
             return printLine("zorvi " ZORVI_VERSION "\n" ZORVI_LICENCE) ? 0 : 1;
     }
+    // What the recorder gets: the user's, before the picker changes its own.
+    keepStartEnvironment();
 
     // Before the application object: the window system it connects to.
     QString why;
     if (!chooseWindowSystem(&why)) {
         std::fprintf(stderr, "zorvi: %s\n", qPrintable(why));
+        noticeProblem("Zorvi cannot start", why.toStdString());
         return 1;
     }
     keepWindowSystemPixels();
+    onFrameNotPlaced(
+        [](const QString &reason) { noticeProblem("Zorvi stopped", reason.toStdString()); });
 
     QApplication app(argc, argv);
+    // A second start ends without a word: the picker it met is on screen.
     if (!claimSingleInstance())
         return 1;
 

@@ -1,4 +1,7 @@
 #include "recorderlaunch.h"
+#include "problemnotice.h"
+#include "startenvironment.h"
+#include "stopsignal.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -8,8 +11,11 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -17,6 +23,9 @@
 #include <unistd.h>
 
 namespace {
+
+const char off[] = "Recording is off";
+const char stopped[] = "Recording stopped";
 
 QString recorderProgram()
 {
@@ -26,6 +35,24 @@ QString recorderProgram()
     if (file.isFile() && file.isExecutable())
         return beside;
     return QStandardPaths::findExecutable(QStringLiteral("zorvi-settings"));
+}
+
+// Status 1 is a recorder that could not start and told the user itself.
+void noticeEnd(int status)
+{
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+        noticeProblem(off,
+                      "zorvi-settings could not be started: the capture button records "
+                      "nothing. Reinstall Zorvi, then start it again.");
+    else if (WIFEXITED(status) && WEXITSTATUS(status) > 1)
+        noticeProblem(stopped,
+                      "The recorder ended with exit status " + std::to_string(WEXITSTATUS(status))
+                          + ": the capture button records nothing. Start Zorvi again (from a "
+                            "terminal, to read why).");
+    else if (WIFSIGNALED(status))
+        noticeProblem(stopped,
+                      std::string("The recorder was killed (") + strsignal(WTERMSIG(status))
+                          + "): the capture button records nothing. Start Zorvi again.");
 }
 
 // Reaps the recorder when it ends, and says so if it failed; without this it
@@ -39,10 +66,12 @@ void watchEnd(QObject *owner, pid_t child)
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, child, fd] {
         int status = 0;
         if (waitpid(child, &status, WNOHANG) == child
-            && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+            && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
             std::fprintf(stderr, "zorvi: the recorder ended (%s %d)\n",
                          WIFEXITED(status) ? "exit status" : "signal",
                          WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
+            noticeEnd(status);
+        }
         notifier->setEnabled(false);
         notifier->deleteLater();
         close(fd);
@@ -61,12 +90,18 @@ void startRecorder(QObject *owner)
         std::fputs("zorvi: no zorvi-settings beside the picker or on the PATH: the capture "
                    "button records nothing (zorvi --no-record says it is meant)\n",
                    stderr);
+        noticeProblem(off,
+                      "No zorvi-settings beside the picker or on the PATH: the capture "
+                      "button records nothing. Reinstall Zorvi, then start it again.");
         return;
     }
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
         std::fputs("zorvi: no ffmpeg on the PATH: the capture button records nothing "
                    "(apt install ffmpeg; zorvi --no-record says it is meant)\n",
                    stderr);
+        noticeProblem(off,
+                      "No ffmpeg: the capture button records nothing. Install ffmpeg "
+                      "(apt install ffmpeg) and start Zorvi again.");
         return;
     }
     // Everything the child needs is made before the fork: after it, in a
@@ -75,6 +110,7 @@ void startRecorder(QObject *owner)
     // A picker restarted (a display change ends it) lets the recorder before
     // finish its take rather than go without one.
     const char *const arguments[] = { "zorvi-settings", "record", "--wait", "10", nullptr };
+    char *const *environment = startEnvironment();
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child == 0) {
@@ -83,14 +119,18 @@ void startRecorder(QObject *owner)
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
             _exit(0);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        execv(path.constData(), const_cast<char *const *>(arguments));
+        // As the user started the picker: none of the signals, scaling or
+        // window system the picker set for itself.
+        restoreDefaultSignals();
+        execve(path.constData(), const_cast<char *const *>(arguments), environment);
         _exit(127);
     }
     if (child < 0) {
+        const int error = errno;
         std::perror("zorvi: cannot start the recorder");
+        noticeProblem(off,
+                      std::string("The recorder could not be started (") + std::strerror(error)
+                          + "): the capture button records nothing. Start Zorvi again.");
         return;
     }
     watchEnd(owner, child);

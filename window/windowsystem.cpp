@@ -2,6 +2,15 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void (*tellNotPlaced)(const QString &why) = nullptr;
+
+} // namespace
+
 void keepWindowSystemPixels()
 {
     // The store counts the window system's own pixels and the window keeps
@@ -15,4 +24,17 @@ void keepWindowSystemPixels()
     for (const char *name : scaling)
         qunsetenv(name);
     QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling);
+}
+
+void onFrameNotPlaced(void (*tell)(const QString &why))
+{
+    tellNotPlaced = tell;
+}
+
+void frameNotPlaced(const QString &why)
+{
+    std::fprintf(stderr, "zorvi: %s\n", qPrintable(why));
+    if (tellNotPlaced)
+        tellNotPlaced(why);
+    std::exit(1);
 }

@@ -83,4 +83,11 @@ void keepWindowSystemPixels();
 // After it: the window system of this process for the picker's window.
 WindowSystem *createWindowSystem(QWidget *window);
 
+// Once shown, the frame may turn out not to be where it asked (XWayland
+// under a compositor that places windows after its own rules): the window
+// system then calls frameNotPlaced(), which prints why and ends the process
+// with 1, handing the reason to `tell` first where one was set.
+void onFrameNotPlaced(void (*tell)(const QString &why));
+[[noreturn]] void frameNotPlaced(const QString &why);
+
 #endif // WINDOWSYSTEM_H

@@ -14,7 +14,6 @@
 
 #include <xcb/xcb.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -212,12 +211,17 @@ private:
         }
         matched = 0;
         if (++mismatched >= settled) {
-            std::fprintf(stderr,
-                         "zorvi: this compositor does not put an XWayland window where it asks "
-                         "(at %d,%d %dx%d, not %d,%d %dx%d): the frame cannot be placed\n",
-                         actualAt.x(), actualAt.y(), actualSize.width(), actualSize.height(),
-                         askedAt.x(), askedAt.y(), askedSize.width(), askedSize.height());
-            std::exit(1);
+            frameNotPlaced(QStringLiteral("this compositor does not put an XWayland window where "
+                                          "it asks (at %1,%2 %3x%4, not %5,%6 %7x%8): the frame "
+                                          "cannot be placed")
+                               .arg(actualAt.x())
+                               .arg(actualAt.y())
+                               .arg(actualSize.width())
+                               .arg(actualSize.height())
+                               .arg(askedAt.x())
+                               .arg(askedAt.y())
+                               .arg(askedSize.width())
+                               .arg(askedSize.height()));
         }
     }
 

@@ -8,6 +8,8 @@
 source "$(dirname "$0")/../common/check.sh"
 zorvi=$1 zs=$2 gnomehand=$3
 export XDG_CONFIG_HOME=$tmp/config
+# The picker alone: no recorder, and no notification on the bus that none is there.
+export ZORVI_NO_RECORD=1
 
 # The eye: the screen cast's newest frame.
 screen() { point "shot ${1/,/ } ${2/x/ } $tmp/screen.ppm" && cat "$tmp/screen.ppm"; }
@@ -32,10 +34,14 @@ resize
 through
 
 check=forced_wayland
-# Told to be a Wayland window, which mutter would place itself: refused.
+# Told to be a Wayland window, which mutter would place itself: refused, and
+# said on the desktop too.
 kill $picker
+dbus-monitor "interface='org.freedesktop.Notifications',member='Notify'" >"$tmp/bus" 2>&1 &
+within 10 grep -q member=NameLost "$tmp/bus" # a monitor now
 QT_QPA_PLATFORM=wayland timeout 20 "$zorvi" 2>"$tmp/forced.log"
 same "$? $(grep -c 'offers no zwlr_layer_shell_v1' "$tmp/forced.log")" "1 1"
+within 10 grep -q 'string "Zorvi cannot start"' "$tmp/bus" || fail "no notification of the refusal"
 
 exec 3>&-
 exit $failed

@@ -11,6 +11,8 @@ source "$(dirname "$0")/../common/check.sh"
 zorvi=$1 zs=$2 vpointer=$3 screenshot=$4
 export XDG_RUNTIME_DIR=$tmp HOME=$tmp XDG_CONFIG_HOME=$tmp/config
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE XAUTHORITY
+# The picker alone: no recorder, and no notification on the bus that none is there.
+export ZORVI_NO_RECORD=1
 chmod 700 "$tmp"
 
 # Debian's kwin_wayland carries a file capability (to raise its own limits)

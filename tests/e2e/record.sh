@@ -120,4 +120,33 @@ click_capture 1300 580
 timeout 20 "${zs[@]}" record --wait 1 2>"$tmp/second"
 same "$? $(grep -c 'waiting up to 1 s' "$tmp/second")" "1 1"
 within 10 notified "Recording is off" "another zorvi-settings record runs" || fail "no notification"
+
+check="what keeps the picker or its recorder from starting, told on the desktop"
+# Urgent: below the body its actions, then the hints, urgency 2 first.
+told() { grep -A6 "string \"$1" "$tmp/bus" | grep -q 'byte 2'; }
+kill "$picker"
+wait "$picker"
+mkdir "$tmp/lone"
+for missing in zorvi-settings ffmpeg; do
+    PATH=$tmp/lone "${zorvi[@]}" 2>"$tmp/err" &
+    picker=$!
+    within 10 told "No $missing" || fail "no notification naming $missing: $(cat "$tmp/err")"
+    kill "$picker"
+    wait "$picker"
+    ln -sf "$(realpath "${zs[0]}")" "$tmp/lone/"
+done
+# A recorder that ends with 1 has told the user itself; a failure otherwise
+# is told here. (The half second lets a notification leave before the kill.)
+ln -s "$(command -v ffmpeg)" "$tmp/lone/" && rm "$tmp/lone/zorvi-settings"
+for status in 1 3; do
+    printf '#!/bin/sh\nexit %s\n' $status >"$tmp/lone/zorvi-settings" && chmod +x "$tmp/lone/zorvi-settings"
+    PATH=$tmp/lone "${zorvi[@]}" 2>"$tmp/err" &
+    picker=$!
+    within 10 grep -q "(exit status $status)" "$tmp/err" || fail "no end of the recorder seen: $(cat "$tmp/err")"
+    sleep 0.5
+    kill "$picker"
+    wait "$picker"
+done
+within 10 told "The recorder ended with exit status 3" || fail "no notification of the recorder's end"
+same "$(grep -c 'string "The recorder ended' "$tmp/bus")" 1
 exit $failed

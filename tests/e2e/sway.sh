@@ -86,6 +86,19 @@ within 30 gone || { fail "still running through XWayland"; kill $forced; }
 wait $forced
 same "$? $(grep -c 'does not put an XWayland window where it asks' "$tmp/xwayland.log")" "1 1"
 
+check=children
+# What the picker's recorder starts with, as a stand-in beside a copy of the
+# picker sees it: the user's own environment and signals, none of those the
+# picker set for itself (the shell's & ignores SIGINT and SIGQUIT).
+mkdir "$tmp/bin" && cp "$zorvi" "$tmp/bin/" && seen=$tmp/bin/zorvi-settings.seen
+printf '#!/bin/sh\n{ tr "\\0" "\\n" </proc/$$/environ; grep "^Sig[BI]" /proc/$$/status; } >"$0.seen"\n' \
+    >"$tmp/bin/zorvi-settings" && chmod +x "$tmp/bin/zorvi-settings"
+QT_SCALE_FACTOR=2 "$tmp/bin/zorvi" 2>"$tmp/zorvi.log" &
+picker=$!
+within 20 grep -qs '^SigIgn' "$seen" || fail "no recorder started: $(cat "$tmp/zorvi.log")"
+same "$(grep -E '^(QT_(SCALE_FACTOR|QPA_PLATFORM|WAYLAND_SHELL_INTEGRATION)=|Sig)' "$seen" | tr '\t\n' '  ')" \
+    "QT_SCALE_FACTOR=2 SigBlk: 0000000000000000 SigIgn: 0000000000000000 "
+
 exec 3>&-
 kill $picker $sway $(jobs -p) 2>/dev/null
 wait
