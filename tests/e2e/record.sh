@@ -25,7 +25,7 @@ within 10 is 1400 700 $white || fail "no white window"
 
 # The folder opener of the notification's action: it tells what it inherited.
 mkdir -p "$tmp/bin"
-printf '#!/bin/sh\ngrep -E "^Sig(Blk|Ign)" /proc/$$/status >"%s"\n' "$tmp/opened" >"$tmp/bin/xdg-open"
+printf '#!/bin/sh\nexec grep -E "^Sig(Blk|Ign)" /proc/self/status >"%s"\n' "$tmp/opened" >"$tmp/bin/xdg-open"
 chmod +x "$tmp/bin/xdg-open"
 export PATH=$tmp/bin:$PATH
 unblocked='SigBlk:	0000000000000000
@@ -119,7 +119,7 @@ within 10 notified "No take" "Not a directory" || fail "no notification: $(cat "
 click_capture 1300 580
 timeout 20 "${zs[@]}" record --wait 1 2>"$tmp/second"
 same "$? $(grep -c 'waiting up to 1 s' "$tmp/second")" "1 1"
-within 10 notified "Recording is off" "another zorvi-settings record runs" || fail "no notification"
+within 10 notified "Recording is off" "another zorvi-settings record runs" || fail "no notification: $(grep -A7 member=Notify "$tmp/bus" | tail -16)"
 
 check="what keeps the picker or its recorder from starting, told on the desktop"
 # Urgent: below the body its actions, then the hints, urgency 2 first.

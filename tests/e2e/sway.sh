@@ -91,12 +91,14 @@ check=children
 # picker sees it: the user's own environment and signals, none of those the
 # picker set for itself (the shell's & ignores SIGINT and SIGQUIT).
 mkdir "$tmp/bin" && cp "$zorvi" "$tmp/bin/" && seen=$tmp/bin/zorvi-settings.seen
-printf '#!/bin/sh\n{ tr "\\0" "\\n" </proc/$$/environ; grep "^Sig[BI]" /proc/$$/status; } >"$0.seen"\n' \
+# Its own status read once it has become grep: a shell blocks every signal
+# for a moment whenever it forks.
+printf '#!/bin/sh\ntr "\\0" "\\n" </proc/$$/environ >"$0.env"\nexec grep "^Sig[BI]" /proc/self/status >"$0.seen"\n' \
     >"$tmp/bin/zorvi-settings" && chmod +x "$tmp/bin/zorvi-settings"
 QT_SCALE_FACTOR=2 "$tmp/bin/zorvi" 2>"$tmp/zorvi.log" &
 picker=$!
 within 20 grep -qs '^SigIgn' "$seen" || fail "no recorder started: $(cat "$tmp/zorvi.log")"
-same "$(grep -E '^(QT_(SCALE_FACTOR|QPA_PLATFORM|WAYLAND_SHELL_INTEGRATION)=|Sig)' "$seen" | tr '\t\n' '  ')" \
+same "$(cat "${seen%.seen}.env" "$seen" | grep -E '^(QT_(SCALE_FACTOR|QPA_PLATFORM|WAYLAND_SHELL_INTEGRATION)=|Sig)' | tr '\t\n' '  ')" \
     "QT_SCALE_FACTOR=2 SigBlk: 0000000000000000 SigIgn: 0000000000000000 "
 
 exec 3>&-
