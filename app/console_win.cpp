@@ -1,4 +1,4 @@
-#include "console.h"
+#include "app/console.h"
 
 #include <string>
 

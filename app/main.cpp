@@ -1,10 +1,10 @@
-#include "console.h"
-#include "problemnotice.h"
-#include "recorderlaunch.h"
-#include "scrm.h"
-#include "singleinstance.h"
-#include "startenvironment.h"
-#include "windowsystem.h"
+#include "app/console.h"
+#include "app/problemnotice.h"
+#include "app/recorderlaunch.h"
+#include "app/startenvironment.h"
+#include "os/singleinstance.h"
+#include "window/scrm.h"
+#include "window/windowsystem.h"
 
 #include <QApplication>
 

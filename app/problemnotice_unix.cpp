@@ -1,5 +1,5 @@
-#include "problemnotice.h"
-#include "notifier.h"
+#include "app/problemnotice.h"
+#include "record/notifier.h"
 
 void noticeProblem(const std::string &summary, const std::string &body)
 {

@@ -1,7 +1,7 @@
-#include "recorderlaunch.h"
-#include "problemnotice.h"
-#include "startenvironment.h"
-#include "stopsignal.h"
+#include "app/recorderlaunch.h"
+#include "app/problemnotice.h"
+#include "app/startenvironment.h"
+#include "os/stopsignal.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

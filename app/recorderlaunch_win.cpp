@@ -1,4 +1,4 @@
 // record is not available on Windows: the picker starts nothing beside it.
-#include "recorderlaunch.h"
+#include "app/recorderlaunch.h"
 
 void startRecorder(QObject *) { }

@@ -1,4 +1,4 @@
-#include "startenvironment.h"
+#include "app/startenvironment.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
 // Windows starts no child of the picker: nothing to keep.
-#include "startenvironment.h"
+#include "app/startenvironment.h"
 
 void keepStartEnvironment() { }

@@ -22,8 +22,8 @@
 // figures mislead both ways. Prints figures, fails nothing.
 //
 //     QT_QPA_PLATFORM=xcb bench_drag DRAG_EVENTS RESIZE_EVENTS ROUNDS WIDTH...
-#include "scrm.h"
-#include "settings.h"
+#include "settings/settings.h"
+#include "window/scrm.h"
 
 #include <QApplication>
 #include <QDir>

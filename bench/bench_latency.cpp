@@ -7,9 +7,9 @@
 // nothing.
 //
 //     QT_QPA_PLATFORM=offscreen bench_latency [samples]
-#include "scrm.h"
-#include "settings.h"
-#include "valueformat.h"
+#include "settings/settings.h"
+#include "settings/valueformat.h"
+#include "window/scrm.h"
 
 #include <QApplication>
 #include <QDir>

@@ -10,8 +10,8 @@
 //
 // The key folder is a fresh temporary one, on the same file system as the
 // temporary folder (TMPDIR): the user's own settings are never touched.
-#include "settings.h"
-#include "valueformat.h"
+#include "settings/settings.h"
+#include "settings/valueformat.h"
 
 #include <benchmark/benchmark.h>
 

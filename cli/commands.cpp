@@ -1,10 +1,10 @@
-#include "commands.h"
-#include "frame.h"
-#include "key.h"
-#include "region.h"
-#include "settings.h"
-#include "values.h"
-#include "watch.h"
+#include "cli/commands.h"
+#include "cli/values.h"
+#include "cli/watch.h"
+#include "settings/frame.h"
+#include "settings/key.h"
+#include "settings/region.h"
+#include "settings/settings.h"
 
 #include <cstdio>
 

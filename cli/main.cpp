@@ -5,10 +5,10 @@
 //
 // CLI11 parses; every check on an argument happens here, before anything
 // looks at the key, so that misuse is always exit status 2.
-#include "commands.h"
-#include "record.h"
-#include "region.h"
-#include "values.h"
+#include "cli/commands.h"
+#include "cli/values.h"
+#include "record/record.h"
+#include "settings/region.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
-#include "values.h"
-#include "key.h"
-#include "settings.h"
+#include "cli/values.h"
+#include "settings/key.h"
+#include "settings/settings.h"
 
 const std::array<const char *, valueCount> valueNames = {
     "start_x",      "start_y",  "capture_width",  "capture_height",

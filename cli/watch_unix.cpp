@@ -1,7 +1,7 @@
 // inotify on the key folder and the stop signals: one poll() waits for both.
-#include "key.h"
-#include "stopsignal.h"
-#include "watch.h"
+#include "cli/watch.h"
+#include "os/stopsignal.h"
+#include "settings/key.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The registry key polled every 50 ms: refresh() prints only what changed,
 // so a poll that finds nothing new costs eight reads and no output.
-#include "key.h"
-#include "watch.h"
+#include "cli/watch.h"
+#include "settings/key.h"
 
 #include <atomic>
 #include <chrono>

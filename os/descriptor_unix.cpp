@@ -1,4 +1,4 @@
-#include "descriptor.h"
+#include "os/descriptor.h"
 
 #include <unistd.h>
 

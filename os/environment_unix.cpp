@@ -1,4 +1,4 @@
-#include "environment.h"
+#include "os/environment.h"
 
 #include <cerrno>
 #include <cstdlib>

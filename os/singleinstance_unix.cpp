@@ -1,4 +1,4 @@
-#include "singleinstance.h"
+#include "os/singleinstance.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #ifndef STOPSIGNAL_H
 #define STOPSIGNAL_H
 
-#include "descriptor.h"
+#include "os/descriptor.h"
 
 // Blocks the stop signals and returns a signalfd readable once one came, or
 // -1. A signal ignored at start (a background job of a script) stays ignored.

@@ -1,4 +1,4 @@
-#include "stopsignal.h"
+#include "os/stopsignal.h"
 
 #include <csignal>
 #include <initializer_list>

@@ -1,6 +1,6 @@
-#include "capturewgt.h"
-#include "frame.h"
-#include "settings.h"
+#include "overlay/capturewgt.h"
+#include "settings/frame.h"
+#include "settings/settings.h"
 
 #include <QPainter>
 

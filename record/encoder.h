@@ -2,8 +2,8 @@
 #ifndef ENCODER_H
 #define ENCODER_H
 
-#include "region.h"
-#include "descriptor.h"
+#include "os/descriptor.h"
+#include "settings/region.h"
 
 #include <cstddef>
 #include <cstdint>

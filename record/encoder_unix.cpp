@@ -1,6 +1,6 @@
-#include "encoder.h"
-#include "recording.h"
-#include "stopsignal.h"
+#include "record/encoder.h"
+#include "os/stopsignal.h"
+#include "record/recording.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -3,7 +3,7 @@
 #ifndef GRABBER_H
 #define GRABBER_H
 
-#include "region.h"
+#include "settings/region.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // sd-bus, asynchronous throughout: a call never holds up the take loop, and
 // the bus's descriptor is polled beside the loop's own.
-#include "notifier.h"
-#include "stopsignal.h"
+#include "record/notifier.h"
+#include "os/stopsignal.h"
 
 #include <cstdio>
 #include <cstdlib>

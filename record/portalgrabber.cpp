@@ -1,4 +1,4 @@
-#include "portalgrabber.h"
+#include "record/portalgrabber.h"
 
 #include <algorithm>
 #include <cstring>

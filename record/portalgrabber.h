@@ -3,9 +3,9 @@
 #ifndef PORTALGRABBER_H
 #define PORTALGRABBER_H
 
-#include "grabber.h"
-#include "screencastportal.h"
-#include "streamcrop.h"
+#include "record/grabber.h"
+#include "record/screencastportal.h"
+#include "record/streamcrop.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,20 +1,20 @@
 // record: takes of the region inside the frame while the capture flag is on.
 // The frames are grabbed here, from wherever the region is at each tick, so
 // that a moving frame is followed within one file; ffmpeg only encodes.
-#include "commands.h"
-#include "encoder.h"
-#include "environment.h"
-#include "frame.h"
-#include "key.h"
-#include "notifier.h"
-#include "portalgrabber.h"
-#include "record.h"
-#include "recording.h"
-#include "settings.h"
-#include "singleinstance.h"
-#include "sound.h"
-#include "stopsignal.h"
-#include "x11grabber.h"
+#include "cli/commands.h"
+#include "os/environment.h"
+#include "os/singleinstance.h"
+#include "os/stopsignal.h"
+#include "record/encoder.h"
+#include "record/notifier.h"
+#include "record/portalgrabber.h"
+#include "record/record.h"
+#include "record/recording.h"
+#include "record/sound.h"
+#include "record/x11grabber.h"
+#include "settings/frame.h"
+#include "settings/key.h"
+#include "settings/settings.h"
 
 #include <algorithm>
 #include <cerrno>

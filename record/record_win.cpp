@@ -1,6 +1,6 @@
 // Recording grabs the X server's screen: nothing of it exists on Windows.
-#include "commands.h"
-#include "record.h"
+#include "cli/commands.h"
+#include "record/record.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "recording.h"
+#include "record/recording.h"
 
 #include <algorithm>
 #include <cstdio>

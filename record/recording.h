@@ -4,7 +4,7 @@
 #ifndef RECORDING_H
 #define RECORDING_H
 
-#include "region.h"
+#include "settings/region.h"
 
 #include <cstdint>
 #include <ctime>

@@ -1,5 +1,5 @@
-#include "screencastportal.h"
-#include "environment.h"
+#include "record/screencastportal.h"
+#include "os/environment.h"
 
 #include <cerrno>
 #include <cstdio>

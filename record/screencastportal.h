@@ -4,7 +4,7 @@
 #ifndef SCREENCASTPORTAL_H
 #define SCREENCASTPORTAL_H
 
-#include "region.h"
+#include "settings/region.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "sound.h"
+#include "record/sound.h"
 
 #include <cstdio>
 

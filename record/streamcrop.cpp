@@ -1,4 +1,4 @@
-#include "streamcrop.h"
+#include "record/streamcrop.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 #ifndef STREAMCROP_H
 #define STREAMCROP_H
 
-#include "recording.h"
-#include "region.h"
+#include "record/recording.h"
+#include "settings/region.h"
 
 #include <cstdint>
 #include <vector>

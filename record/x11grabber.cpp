@@ -1,5 +1,5 @@
-#include "x11grabber.h"
-#include "recording.h"
+#include "record/x11grabber.h"
+#include "record/recording.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,7 +2,7 @@
 #ifndef X11GRABBER_H
 #define X11GRABBER_H
 
-#include "grabber.h"
+#include "record/grabber.h"
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>

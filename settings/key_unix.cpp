@@ -1,7 +1,7 @@
 // The key folder as the store finds it:
 // ${XDG_CONFIG_HOME:-$HOME/.config}/screen-capture-rvk/.
-#include "key.h"
-#include "keyfolder.h"
+#include "settings/key.h"
+#include "settings/keyfolder.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The registry key HKEY_CURRENT_USER\SOFTWARE\screen-capture-rvk, the one
 // the store opens.
-#include "key.h"
+#include "settings/key.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "settings.h"
+#include "settings/settings.h"
 
 int readPosition(int32_t *x, int32_t *y)
 {

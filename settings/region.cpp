@@ -1,5 +1,5 @@
-#include "region.h"
-#include "settings.h"
+#include "settings/region.h"
+#include "settings/settings.h"
 
 #include <cstdint>
 

@@ -7,9 +7,9 @@
 // by a temporary file renamed over it. Every operation holds a flock on the
 // key folder, shared to read and exclusive to write, so a reader that takes
 // the shared lock never sees half a pair.
-#include "settings.h"
-#include "keyfolder.h"
-#include "valueformat.h"
+#include "settings/settings.h"
+#include "settings/keyfolder.h"
+#include "settings/valueformat.h"
 
 #include <cerrno>
 #include <cstdio>

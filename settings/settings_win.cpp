@@ -1,6 +1,6 @@
 // The registry key HKEY_CURRENT_USER\SOFTWARE\screen-capture-rvk, opened for
 // each operation and never created: creating it is the installer's job.
-#include "settings.h"
+#include "settings/settings.h"
 
 #include <cstring>
 #include <string>

@@ -1,4 +1,4 @@
-#include "valueformat.h"
+#include "settings/valueformat.h"
 
 namespace {
 

@@ -82,8 +82,7 @@ for source in "${qt_sources[@]}"; do
     check "$source passes a syntax check" "$target-g++-posix" -std=c++17 -fsyntax-only \
         -Wall -Wextra -Wpedantic -Werror -Wno-attributes \
         -I"$qt_include" -I"$qt_include/QtCore" -I"$qt_include/QtGui" -I"$qt_include/QtWidgets" \
-        -I"$source_dir/window" -I"$source_dir/overlay" -I"$source_dir/settings" \
-        -I"$source_dir/app" "$source_dir/$source"
+        -I"$source_dir" "$source_dir/$source"
 done
 
 wine_start=$(date +%s%N)

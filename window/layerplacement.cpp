@@ -1,4 +1,4 @@
-#include "layerplacement.h"
+#include "window/layerplacement.h"
 
 QMargins layerMargins(const QRect &output, const QRect &global)
 {

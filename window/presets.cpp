@@ -1,4 +1,4 @@
-#include "presets.h"
+#include "window/presets.h"
 
 #include <cmath>
 

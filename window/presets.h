@@ -4,7 +4,7 @@
 #ifndef PRESETS_H
 #define PRESETS_H
 
-#include "frame.h"
+#include "settings/frame.h"
 
 #include <QPoint>
 #include <QRect>

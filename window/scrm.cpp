@@ -1,8 +1,8 @@
-#include "scrm.h"
-#include "capturewgt.h"
-#include "presets.h"
-#include "settings.h"
-#include "windowsystem.h"
+#include "window/scrm.h"
+#include "overlay/capturewgt.h"
+#include "settings/settings.h"
+#include "window/presets.h"
+#include "window/windowsystem.h"
 
 #include <QIcon>
 #include <QMoveEvent>

@@ -1,6 +1,6 @@
-#include "presets.h"
-#include "scrm.h"
-#include "windowsystem.h"
+#include "window/presets.h"
+#include "window/scrm.h"
+#include "window/windowsystem.h"
 
 #include <QKeyEvent>
 

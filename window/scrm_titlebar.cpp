@@ -1,5 +1,5 @@
-#include "scrm.h"
-#include "capturewgt.h"
+#include "overlay/capturewgt.h"
+#include "window/scrm.h"
 
 #include <QBoxLayout>
 #include <QIcon>

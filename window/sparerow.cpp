@@ -1,4 +1,4 @@
-#include "sparerow.h"
+#include "window/sparerow.h"
 
 std::optional<int> SpareRow::flip(int height, bool buttonsDown)
 {

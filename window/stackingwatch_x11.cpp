@@ -1,4 +1,4 @@
-#include "stackingwatch.h"
+#include "window/stackingwatch.h"
 
 #include <QCoreApplication>
 #include <QRect>

@@ -1,4 +1,4 @@
-#include "windowsystem.h"
+#include "window/windowsystem.h"
 
 #include <QCoreApplication>
 

@@ -3,9 +3,9 @@
 // all four edges of its output, placed and sized by its margins alone. The
 // compositor never moves it for us, and with LayerShellQt 5.27 a plain
 // resize would snap back: margins are what every such compositor honours.
-#include "layerplacement.h"
 #include "relative-pointer-unstable-v1-client-protocol.h"
-#include "windowsystem.h"
+#include "window/layerplacement.h"
+#include "window/windowsystem.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
 #include <LayerShellQt/Window>

@@ -1,7 +1,7 @@
 // Linux carries two window systems and picks one at run time: a Wayland
 // compositor with layer-shell places the frame natively; elsewhere, XWayland
 // included, the X11 window system does.
-#include "windowsystem.h"
+#include "window/windowsystem.h"
 
 #include <LayerShellQt/Shell>
 

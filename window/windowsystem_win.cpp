@@ -1,5 +1,5 @@
 // Windows: the native display-change message and the topmost band.
-#include "windowsystem.h"
+#include "window/windowsystem.h"
 
 #include <QRegion>
 #include <QWidget>

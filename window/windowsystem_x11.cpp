@@ -1,5 +1,5 @@
-#include "windowsystem_x11.h"
-#include "stackingwatch.h"
+#include "window/stackingwatch.h"
+#include "window/windowsystem_x11.h"
 
 #include <QRegion>
 #include <QWidget>

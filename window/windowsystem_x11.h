@@ -4,7 +4,7 @@
 #ifndef WINDOWSYSTEM_X11_H
 #define WINDOWSYSTEM_X11_H
 
-#include "windowsystem.h"
+#include "window/windowsystem.h"
 
 class StackingWatch;
 

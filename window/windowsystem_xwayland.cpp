@@ -1,8 +1,8 @@
 // XWayland, where the compositor has no layer-shell (GNOME): an X window
 // that the compositor may draw without its shape, whose input region it
 // resets on every new picture, and which it may place after its own rules.
-#include "sparerow.h"
-#include "windowsystem_x11.h"
+#include "window/sparerow.h"
+#include "window/windowsystem_x11.h"
 
 #include <QEvent>
 #include <QGuiApplication>

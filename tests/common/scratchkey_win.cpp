@@ -1,4 +1,4 @@
-#include "scratchkey.h"
+#include "tests/common/scratchkey.h"
 
 #include <cstdio>
 #include <cstdlib>

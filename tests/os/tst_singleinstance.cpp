@@ -1,6 +1,6 @@
 // The marker across real processes, as a second start of the picker meets it.
-#include "scratchkey.h"
-#include "singleinstance.h"
+#include "os/singleinstance.h"
+#include "tests/common/scratchkey.h"
 
 #include <gtest/gtest.h>
 

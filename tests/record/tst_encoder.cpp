@@ -1,6 +1,6 @@
 // How a take's encoder ended, told truly and within a time limit, with a
 // child of the test's own for the encoder.
-#include "encoder.h"
+#include "record/encoder.h"
 
 #include <gtest/gtest.h>
 

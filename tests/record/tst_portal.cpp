@@ -1,6 +1,6 @@
 // What record names when the desktop's portal is missing, and where it keeps
 // the permission to share the screen.
-#include "screencastportal.h"
+#include "record/screencastportal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // What record takes of a region and where it puts it, without an X server.
-#include "recording.h"
-#include "sound.h"
+#include "record/recording.h"
+#include "record/sound.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Which monitor's stream a take records and which of its pixels, without a
 // compositor: two monitors side by side, the right one scaled by 2 unless a
 // row says otherwise.
-#include "streamcrop.h"
+#include "record/streamcrop.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The store under the faults it must survive: a writer killed at random
 // instants, and an outside reader racing the writes. Each prints its figures.
-#include "region.h"
-#include "scratchkey.h"
-#include "settings.h"
-#include "valueformat.h"
+#include "settings/region.h"
+#include "settings/settings.h"
+#include "settings/valueformat.h"
+#include "tests/common/scratchkey.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // What the store promises on every platform: the same tests run against the
 // key folder natively and against the registry under Wine.
-#include "scratchkey.h"
-#include "settings.h"
+#include "settings/settings.h"
+#include "tests/common/scratchkey.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The key folder's own promises: the 12-byte record, written in place, and
 // whatever else stands at a value's name never followed, waited for or kept.
-#include "scratchkey.h"
-#include "settings.h"
-#include "valueformat.h"
+#include "settings/settings.h"
+#include "settings/valueformat.h"
+#include "tests/common/scratchkey.h"
 
 #include <gtest/gtest.h>
 

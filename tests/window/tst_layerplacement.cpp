@@ -3,7 +3,7 @@
 // follows, and the scale published for its output. Two outputs side by side
 // in logical pixels: the first 1280 x 720 at scale 1, the second 1920 x 1200
 // at scale 1.5, so 1280 x 800 logical, at (1280, 0).
-#include "layerplacement.h"
+#include "window/layerplacement.h"
 
 #include <QtTest>
 

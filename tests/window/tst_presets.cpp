@@ -1,5 +1,5 @@
 // The region's arithmetic, without a window.
-#include "presets.h"
+#include "window/presets.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 // The window under the offscreen platform: one 800 x 600 screen, at 95 DPI
 // by the test's environment, so the presets are (480, 230) and (800, 580).
-#include "capturewgt.h"
-#include "scratchkey.h"
-#include "scrm.h"
-#include "settings.h"
+#include "overlay/capturewgt.h"
+#include "settings/settings.h"
+#include "tests/common/scratchkey.h"
+#include "window/scrm.h"
 
 #include <QtTest>
 #include <QLabel>

@@ -8,7 +8,7 @@
 //   held | flowing        the compositor holds the window's commits or lets
 //                         them through
 //   tick N                N ticks of the keep-on-top timer
-#include "sparerow.h"
+#include "window/sparerow.h"
 
 #include <QtTest>
 
