@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/values.h"
 #include "record/record.h"
+#include "settings/key.h"
 #include "settings/region.h"
 
 #include <CLI/CLI.hpp>
@@ -261,7 +262,7 @@ int main(int argc, char *argv[])
         if (dirOption->count())
             recordOptions.folder = folder;
         recordOptions.pointer = !noPointer;
-        run = [&] { return runRecord(recordOptions); };
+        run = [&] { return keyExists() ? runRecord(recordOptions) : missingKey(); };
     });
 
     std::vector<std::string> commandNames;

@@ -1,7 +1,6 @@
 // record: takes of the region inside the frame while the capture flag is on.
 // The frames are grabbed here, from wherever the region is at each tick, so
 // that a moving frame is followed within one file; ffmpeg only encodes.
-#include "cli/commands.h"
 #include "os/environment.h"
 #include "os/singleinstance.h"
 #include "os/stopsignal.h"
@@ -491,8 +490,6 @@ private:
 
 int runRecord(const RecordOptions &options)
 {
-    if (!keyExists())
-        return missingKey();
     Sound sound = Sound::Desktop;
     if (!parseSound(options.sound, &sound))
         return failure("--audio takes desktop, mic, both or none");

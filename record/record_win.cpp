@@ -1,5 +1,4 @@
 // Recording grabs the X server's screen: nothing of it exists on Windows.
-#include "cli/commands.h"
 #include "record/record.h"
 
 #include <cstdio>
