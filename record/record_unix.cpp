@@ -13,6 +13,7 @@
 #include "record/x11grabber.h"
 #include "settings/frame.h"
 #include "settings/key.h"
+#include "settings/keywatch.h"
 #include "settings/settings.h"
 
 #include <algorithm>
@@ -30,7 +31,6 @@
 #include <vector>
 
 #include <poll.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -102,48 +102,6 @@ int64_t switchedAt(const char *name)
         + (wall.tv_nsec - st.st_mtim.tv_nsec);
     return ago > 0 ? now - ago : now;
 }
-
-// The key folder's changes, so that an idle recorder sleeps until the flag
-// may have changed instead of reading it at every tick.
-class KeyWatch
-{
-public:
-    KeyWatch() : events(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) { }
-
-    int descriptor() const { return events.get(); }
-    // False while the key cannot be watched (gone, or no inotify): the
-    // caller then looks again a second later.
-    bool watching()
-    {
-        if (!watched && events.get() >= 0)
-            watched
-                = inotify_add_watch(events.get(), keyLocation().c_str(),
-                                    IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE
-                                        | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR)
-                >= 0;
-        return watched;
-    }
-    void drain()
-    {
-        alignas(inotify_event) char buffer[4096];
-        ssize_t length;
-        while ((length = read(events.get(), buffer, sizeof buffer)) > 0) {
-            for (ssize_t offset = 0; offset < length;) {
-                const auto *event = reinterpret_cast<const inotify_event *>(buffer + offset);
-                offset += ssize_t(sizeof(inotify_event) + event->len);
-                if (event->mask & (IN_IGNORED | IN_MOVE_SELF)) {
-                    if (event->mask & IN_MOVE_SELF)
-                        inotify_rm_watch(events.get(), event->wd);
-                    watched = false;
-                }
-            }
-        }
-    }
-
-private:
-    Descriptor events;
-    bool watched = false;
-};
 
 // The session's one recorder. A picker restarted while its old recorder
 // still finishes a take asks to wait: the lock goes with that recorder.

@@ -151,6 +151,15 @@ same "$? $(sed -n '8,13p' "$tmp/watch")" '0 {"name":"screen_scale","value":null,
 {"name":"start_y","value":40}'
 wait $follow
 same "$? $(head -n 1 "$tmp/follow") $(uniq -d "$tmp/follow")" "0 -5,20 " # each region once
+# A key moved away is gone for a watch: it ends, and says so.
+"$zs" watch >"$tmp/watch" 2>"$tmp/err" &
+watch=$!
+within 10 lines "$tmp/watch" 8 || fail "watch silent"
+mv "$key" "$key.away"
+within 10 eval '! kill -0 $watch 2>/dev/null' || kill $watch
+wait $watch
+same "$? $(grep -c 'went away' "$tmp/err")" "1 1"
+mv "$key.away" "$key"
 
 # What record needs before it grabs anything, each told apart.
 mkdir "$tmp/bin" && ln -s "$(command -v timeout)" "$tmp/bin/"
