@@ -92,14 +92,8 @@ bool captureOn()
 // clicked. Now, when the value cannot tell.
 int64_t switchedAt(const char *name)
 {
-    struct stat st;
-    timespec wall;
     const int64_t now = nowNs();
-    if (stat((keyLocation() + '/' + name).c_str(), &st) != 0
-        || clock_gettime(CLOCK_REALTIME, &wall) != 0)
-        return now;
-    const int64_t ago = (int64_t(wall.tv_sec) - st.st_mtim.tv_sec) * 1000000000
-        + (wall.tv_nsec - st.st_mtim.tv_nsec);
+    const int64_t ago = valueWrittenAgo(name);
     return ago > 0 ? now - ago : now;
 }
 

@@ -4,6 +4,7 @@
 #ifndef KEY_H
 #define KEY_H
 
+#include <cstdint>
 #include <string>
 
 enum class KeyCreation { Created, Existed, Failed };
@@ -15,5 +16,8 @@ bool keyExists();
 // Creates the key, and on Unix any missing parent, private to the user.
 KeyCreation createKey(std::string *error);
 bool valueExists(const char *name);
+// Linux: how long ago the value was last written, in nanoseconds; -1 when
+// it cannot tell.
+int64_t valueWrittenAgo(const char *name);
 
 #endif // KEY_H

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,4 +74,16 @@ bool valueExists(const char *name)
     // Anything by that name, a link included: the store reads it as another type.
     struct stat st;
     return lstat((keyLocation() + '/' + name).c_str(), &st) == 0;
+}
+
+int64_t valueWrittenAgo(const char *name)
+{
+    struct stat st;
+    timespec wall;
+    if (stat((keyLocation() + '/' + name).c_str(), &st) != 0
+        || clock_gettime(CLOCK_REALTIME, &wall) != 0)
+        return -1;
+    const int64_t ago = (int64_t(wall.tv_sec) - st.st_mtim.tv_sec) * 1000000000
+        + (wall.tv_nsec - st.st_mtim.tv_nsec);
+    return ago >= 0 ? ago : -1;
 }
