@@ -40,6 +40,7 @@ private:
     // The folder of each notification shown, by the server's number for it.
     std::map<uint32_t, std::string> folders;
     std::map<uint64_t, std::string> pending; // by the call's cookie, until the number comes
+    int unanswered = 0; // calls sent whose reply has not come
 };
 
 #endif // NOTIFIER_H

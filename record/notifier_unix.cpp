@@ -1,7 +1,7 @@
 // sd-bus, asynchronous throughout: a call never holds up the take loop, and
 // the bus's descriptor is polled beside the loop's own.
-#include "record/notifier.h"
 #include "os/stopsignal.h"
+#include "record/notifier.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -80,9 +81,23 @@ Notifier::Notifier()
 
 Notifier::~Notifier()
 {
-    // What was sent last (the take saved at a stop signal) leaves before we do.
-    if (bus)
-        sd_bus_flush_close_unref(bus);
+    if (!bus)
+        return;
+    // What was sent last (the take saved at a stop signal, what kept the
+    // process from starting) is answered before we go: a server that is
+    // being started for it, or busy, still gets it. Within a second.
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t start = uint64_t(now.tv_sec) * 1000000 + uint64_t(now.tv_nsec) / 1000;
+    for (uint64_t waited = 0; unanswered > 0 && waited < 1000000;) {
+        if (sd_bus_process(bus, nullptr) > 0)
+            continue;
+        if (sd_bus_wait(bus, 1000000 - waited) < 0)
+            break;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        waited = uint64_t(now.tv_sec) * 1000000 + uint64_t(now.tv_nsec) / 1000 - start;
+    }
+    sd_bus_flush_close_unref(bus);
 }
 
 int Notifier::descriptor() const
@@ -132,6 +147,7 @@ void Notifier::notify(const std::string &summary, const std::string &body, const
     // folder waits under the call's cookie.
     const auto shown = [](sd_bus_message *reply, void *self, sd_bus_error *) -> int {
         auto *notifier = static_cast<Notifier *>(self);
+        --notifier->unanswered;
         uint64_t cookie = 0;
         uint32_t id = 0;
         sd_bus_message_get_reply_cookie(reply, &cookie);
@@ -158,8 +174,10 @@ void Notifier::notify(const std::string &summary, const std::string &body, const
                                  "category", "s", urgent ? "transfer.error" : "transfer.complete")
             >= 0
         && sd_bus_message_append(call, "i", -1) >= 0;
-    if (built && sd_bus_call_async(bus, nullptr, call, shown, this, 0) >= 0
-        && sd_bus_message_get_cookie(call, &cookie) >= 0 && !file.empty())
-        pending[cookie] = folderOf(file);
+    if (built && sd_bus_call_async(bus, nullptr, call, shown, this, 0) >= 0) {
+        ++unanswered;
+        if (sd_bus_message_get_cookie(call, &cookie) >= 0 && !file.empty())
+            pending[cookie] = folderOf(file);
+    }
     sd_bus_message_unref(call);
 }
