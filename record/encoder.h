@@ -3,6 +3,7 @@
 #define ENCODER_H
 
 #include "os/descriptor.h"
+#include "record/takewriter.h"
 #include "settings/region.h"
 
 #include <cstddef>
@@ -16,12 +17,9 @@
 struct Take
 {
     std::string file;
-    Region area;
     pid_t encoder = -1;
     Descriptor input;
     std::size_t pipeSize = 0; // what the pipe to ffmpeg holds, in bytes
-    long frames = 0;
-    long dropped = 0;
 };
 
 // Starts an ffmpeg reading raw bgr0 frames of the area's size at fps from
@@ -43,5 +41,27 @@ bool sendFrame(const Take &take, const uint8_t *data, std::size_t size);
 // killed (the file keeps what it had written), so that a hung encoder never
 // holds up the recorder, or the next one waiting for it.
 std::string finishTake(Take *take, int limitMs = 8000);
+
+// The take loop's writer: an ffmpeg a take, the sound from the sound
+// server's sources, the files in `folder`.
+class FfmpegWriter : public TakeWriter
+{
+public:
+    FfmpegWriter(const std::string &folder, int fps);
+
+    bool soundServer(std::string *where) override;
+    bool open(int32_t width, int32_t height, Sound sound, double start,
+              std::string *error) override;
+    std::string file() const override;
+    bool push(const uint8_t *pixels, std::string *error) override;
+    std::string finish() override;
+    bool remove(bool onlyEmpty) override;
+
+private:
+    const std::string folder;
+    const int fps;
+    Take take;
+    std::size_t frameBytes = 0;
+};
 
 #endif // ENCODER_H

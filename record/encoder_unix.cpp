@@ -1,18 +1,19 @@
-#include "record/encoder.h"
 #include "os/stopsignal.h"
+#include "record/encoder.h"
 #include "record/recording.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <vector>
 
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,7 +65,6 @@ bool startTake(const Region &area, const std::string &folder, int fps,
 {
     if (!reserveFile(folder, &take->file, error))
         return false;
-    take->area = area;
     const std::string size = std::to_string(area.width) + 'x' + std::to_string(area.height);
     const std::string rate = std::to_string(fps);
     // A key frame every two seconds: a file cut short (a full disk, a kill)
@@ -131,8 +131,8 @@ std::string finishTake(Take *take, int limitMs)
     int status = 0;
     pid_t ended;
     // Looked at every 10 ms: a finish takes a fraction of a second.
-    for (int waited = 0; (ended = waitpid(take->encoder, &status, WNOHANG)) == 0
-         || (ended < 0 && errno == EINTR);
+    for (int waited = 0;
+         (ended = waitpid(take->encoder, &status, WNOHANG)) == 0 || (ended < 0 && errno == EINTR);
          waited += 10) {
         if (waited >= limitMs) {
             kill(take->encoder, SIGKILL);
@@ -172,4 +172,48 @@ bool sendFrame(const Take &take, const uint8_t *data, std::size_t size)
         rest.iov_len -= std::size_t(given);
     }
     return true;
+}
+
+FfmpegWriter::FfmpegWriter(const std::string &folder, int fps) : folder(folder), fps(fps) { }
+
+bool FfmpegWriter::soundServer(std::string *where)
+{
+    return soundServerAnswers(where);
+}
+
+bool FfmpegWriter::open(int32_t width, int32_t height, Sound sound, double start,
+                        std::string *error)
+{
+    const SoundArguments arguments = soundArguments(sound, start);
+    frameBytes = std::size_t(width) * height * 4;
+    return startTake({ 0, 0, width, height }, folder, fps, arguments.inputs, arguments.output,
+                     &take, error);
+}
+
+std::string FfmpegWriter::file() const
+{
+    return take.file;
+}
+
+bool FfmpegWriter::push(const uint8_t *pixels, std::string *error)
+{
+    if (sendFrame(take, pixels, frameBytes))
+        return true;
+    // EPIPE mostly: ffmpeg is gone (a full disk, a crash); its own message
+    // is on stderr already.
+    *error = std::string("ffmpeg stopped reading (") + std::strerror(errno) + ")";
+    return false;
+}
+
+std::string FfmpegWriter::finish()
+{
+    return finishTake(&take);
+}
+
+bool FfmpegWriter::remove(bool onlyEmpty)
+{
+    struct stat st;
+    if (onlyEmpty && !(stat(take.file.c_str(), &st) == 0 && st.st_size == 0))
+        return false;
+    return unlink(take.file.c_str()) == 0;
 }
