@@ -58,18 +58,13 @@ struct Fake : Clock, TakeSource, Grabber, TakeWriter, TakeReport
     bool remove(bool) override { return false; }
 
     void recording(const std::string &, const Region &, int32_t, int32_t) override { }
+    // clang-format off
     void saved(const std::string &, double, long frames, long dropped) override
-    {
-        events.push_back("saved " + std::to_string(frames) + " " + std::to_string(dropped));
-    }
+    { events.push_back("saved " + std::to_string(frames) + " " + std::to_string(dropped)); }
     void failed(const std::string &, bool, const std::string &reason, long frames) override
-    {
-        events.push_back("failed " + reason + " " + std::to_string(frames));
-    }
-    void refused(const std::string &reason, bool) override
-    {
-        events.push_back("refused " + reason);
-    }
+    { events.push_back("failed " + reason + " " + std::to_string(frames)); }
+    void refused(const std::string &why, bool) override { events.push_back("refused " + why); }
+    // clang-format on
     void note(const std::string &) override { }
 
     bool withSound = false;
@@ -123,73 +118,38 @@ const auto startAt = [](int64_t t) { return [t](Fake &fake) { fake.t = t * ms; }
 const auto resize
     = [](int32_t width) { return [width](Fake &fake) { fake.region.width = width; }; };
 
-INSTANTIATE_TEST_SUITE_P(
-    Recorder, Takes,
-    testing::Values(Row { "on_time",
-                          Sound::None,
-                          0,
-                          {},
-                          { { 1000, off(1000) } },
-                          1100,
-                          { "open 0", "saved 10 0" } },
-                    Row { "ticks_late",
-                          Sound::None,
-                          250,
-                          {},
-                          { { 1000, off(1000) } },
-                          1100,
-                          { "open 0", "saved 10 6" } },
-                    Row { "woke_late",
-                          Sound::None,
-                          0,
-                          startAt(400),
-                          { { 1000, off(1000) } },
-                          1100,
-                          { "open 400", "saved 10 0" } },
-                    // Found on long before: the take keeps a second of it.
-                    Row { "found_on",
-                          Sound::None,
-                          0,
-                          startAt(2500),
-                          { { 3000, off(3000) } },
-                          3100,
-                          { "open 2500", "saved 15 0" } },
-                    Row { "off_while_the_encoder_starts",
-                          Sound::None,
-                          0,
-                          [](Fake &fake) {
-                              fake.onOpen = [&fake] { fake.t = 700 * ms, off(300)(fake); };
-                          },
-                          {},
-                          1000,
-                          { "open 700", "saved 4 0" } },
-                    // Followed within one file; a new file once the corner is let go.
-                    Row { "follow_then_resize",
-                          Sound::None,
-                          0,
-                          {},
-                          { { 250, [](Fake &fake) { fake.region.x = 300; } },
-                            { 500, resize(60) },
-                            { 650, resize(56) } },
-                          1300,
-                          { "open 0", "saved 5 0", "open 1150", "saved 2 0" } },
-                    Row { "refused_then_failed",
-                          Sound::None,
-                          0,
-                          [](Fake &fake) { fake.refusal = "off every screen"; },
-                          { { 200, [](Fake &fake) { fake.refusal.clear(); } },
-                            { 300, off(300) },
-                            { 400, [](Fake &fake) { fake.on = true, fake.switched = fake.t; } },
-                            { 500, [](Fake &fake) { fake.pushesLeft = 2; } } },
-                          800,
-                          { "refused off every screen", "open 400", "failed gone 4" } },
-                    Row { "no_region_then_no_sound",
-                          Sound::Desktop,
-                          0,
-                          [](Fake &fake) { fake.has = false, fake.soundFails = true; },
-                          { { 300, [](Fake &fake) { fake.has = true; } } },
-                          500,
-                          { "open 300 sound", "open 300", "saved 3 0" } }),
+const Action on = [](Fake &fake) { fake.on = true, fake.switched = fake.t; };
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Recorder, Takes, testing::Values(
+    Row { "on_time", Sound::None, 0, {}, { { 1000, off(1000) } }, 1100,
+          { "open 0", "saved 10 0" } },
+    Row { "ticks_late", Sound::None, 250, {}, { { 1000, off(1000) } }, 1100,
+          { "open 0", "saved 10 6" } },
+    Row { "woke_late", Sound::None, 0, startAt(400), { { 1000, off(1000) } }, 1100,
+          { "open 400", "saved 10 0" } },
+    // Found on long before: the take keeps a second of it.
+    Row { "found_on", Sound::None, 0, startAt(2500), { { 3000, off(3000) } }, 3100,
+          { "open 2500", "saved 15 0" } },
+    Row { "off_while_the_encoder_starts", Sound::None, 0,
+          [](Fake &fake) { fake.onOpen = [&fake] { fake.t = 700 * ms, off(300)(fake); }; },
+          {}, 1000, { "open 700", "saved 4 0" } },
+    // Followed within one file; a new file once the corner is let go.
+    Row { "follow", Sound::None, 0, {},
+          { { 250, [](Fake &fake) { fake.region.x = 300; } }, { 500, off(500) } }, 600,
+          { "open 0", "saved 5 0" } },
+    Row { "resize", Sound::None, 0, {}, { { 500, resize(60) }, { 650, resize(56) } }, 1300,
+          { "open 0", "saved 5 0", "open 1150", "saved 2 0" } },
+    Row { "refused_then_failed", Sound::None, 0,
+          [](Fake &fake) { fake.refusal = "off every screen"; },
+          { { 200, [](Fake &fake) { fake.refusal.clear(); } }, { 300, off(300) }, { 400, on },
+            { 500, [](Fake &fake) { fake.pushesLeft = 2; } } },
+          800, { "refused off every screen", "open 400", "failed gone 4" } },
+    Row { "no_region_then_no_sound", Sound::Desktop, 0,
+          [](Fake &fake) { fake.has = false, fake.soundFails = true; },
+          { { 300, [](Fake &fake) { fake.has = true; } } }, 500,
+          { "open 300 sound", "open 300", "saved 3 0" } }),
     [](const testing::TestParamInfo<Row> &info) { return std::string(info.param.name); });
+// clang-format on
 
 } // namespace
