@@ -1,16 +1,16 @@
 #include "record/screencastportal.h"
 #include "os/environment.h"
+#include "record/busoptions.h"
+#include "record/restoretoken.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <sstream>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
@@ -45,75 +45,6 @@ std::string problem(int code, const sd_bus_error *error)
     if (error && sd_bus_error_is_set(error))
         return error->message ? error->message : error->name;
     return std::strerror(code < 0 ? -code : code);
-}
-
-// One "{sv}" entry of an a{sv} being built.
-int appendOption(sd_bus_message *message, const char *key, char type, const void *value)
-{
-    const char contents[2] = { type, 0 };
-    int r = sd_bus_message_open_container(message, 'e', "sv");
-    if (r >= 0)
-        r = sd_bus_message_append_basic(message, 's', key);
-    if (r >= 0)
-        r = sd_bus_message_open_container(message, 'v', contents);
-    if (r >= 0)
-        r = sd_bus_message_append_basic(message, type, value);
-    if (r >= 0)
-        r = sd_bus_message_close_container(message);
-    if (r >= 0)
-        r = sd_bus_message_close_container(message);
-    return r;
-}
-
-int appendString(sd_bus_message *message, const char *key, const std::string &value)
-{
-    return appendOption(message, key, 's', value.c_str());
-}
-
-// Walks an a{sv}: `entry` reads the value of a key it wants (the message at
-// the variant) and returns 1, or returns 0 to have it skipped.
-int readOptions(sd_bus_message *message,
-                const std::function<int(const std::string &, sd_bus_message *)> &entry)
-{
-    int r = sd_bus_message_enter_container(message, 'a', "{sv}");
-    if (r < 0)
-        return r;
-    while ((r = sd_bus_message_enter_container(message, 'e', "sv")) > 0) {
-        const char *key = nullptr;
-        r = sd_bus_message_read_basic(message, 's', &key);
-        if (r < 0)
-            return r;
-        r = entry(key, message);
-        if (r == 0)
-            r = sd_bus_message_skip(message, "v");
-        if (r < 0)
-            return r;
-        r = sd_bus_message_exit_container(message);
-        if (r < 0)
-            return r;
-    }
-    if (r < 0)
-        return r;
-    return sd_bus_message_exit_container(message);
-}
-
-int readPair(sd_bus_message *message, int32_t *first, int32_t *second)
-{
-    int r = sd_bus_message_enter_container(message, 'v', "(ii)");
-    if (r >= 0)
-        r = sd_bus_message_read(message, "(ii)", first, second);
-    if (r >= 0)
-        r = sd_bus_message_exit_container(message);
-    return r < 0 ? r : 1;
-}
-
-int readString(sd_bus_message *message, std::string *text)
-{
-    const char *value = nullptr;
-    const int r = sd_bus_message_read(message, "v", "s", &value);
-    if (r >= 0)
-        *text = value;
-    return r < 0 ? r : 1;
 }
 
 // streams: a(ua{sv}), each with its node and its monitor's position and size.
@@ -158,49 +89,7 @@ int onResponse(sd_bus_message *message, void *data, sd_bus_error *)
     return 1;
 }
 
-std::string readToken(const std::string &file)
-{
-    std::ifstream in(file);
-    std::string token;
-    std::getline(in, token);
-    return token;
-}
-
-// The file is the user's alone (0600; folders it makes, 0700): whoever reads
-// the token can share the screen without asking.
-bool keepToken(const std::string &file, const std::string &token, std::string *error)
-{
-    const std::string folder = file.substr(0, file.rfind('/'));
-    if (!makeFolders(folder, 0700, error))
-        return false;
-    // Made anew, so that a leftover of a killed record lends it no mode.
-    const std::string temporary = folder + "/.screencast-token." + std::to_string(getpid());
-    unlink(temporary.c_str());
-    const int fd
-        = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    const std::string text = token + '\n';
-    const bool written = fd >= 0 && write(fd, text.data(), text.size()) == ssize_t(text.size());
-    const int saved = errno;
-    if (fd >= 0)
-        ::close(fd);
-    if (!written || rename(temporary.c_str(), file.c_str()) != 0) {
-        *error = file + ": " + std::strerror(written ? errno : saved);
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
-
-std::string restoreTokenFile(const std::string &stateHome, const std::string &home)
-{
-    if (!stateHome.empty() && stateHome[0] == '/')
-        return stateHome + "/zorvi/screencast-token";
-    if (!home.empty() && home[0] == '/')
-        return home + "/.local/state/zorvi/screencast-token";
-    return {};
-}
 
 std::string portalBackendPackage(const std::string &currentDesktop)
 {
@@ -336,7 +225,7 @@ ScreenCastPortal::Answer ScreenCastPortal::start(const std::function<bool()> &wa
     streams->clear();
     const std::string tokenFile
         = restoreTokenFile(environment("XDG_STATE_HOME"), environment("HOME"));
-    const std::string kept = tokenFile.empty() ? std::string() : readToken(tokenFile);
+    const std::string kept = tokenFile.empty() ? std::string() : readRestoreToken(tokenFile);
     sd_bus_message *raw = nullptr;
     uint32_t response = 0;
     const auto refused = [&](const char *step) {
@@ -437,7 +326,8 @@ ScreenCastPortal::Answer ScreenCastPortal::start(const std::function<bool()> &wa
     }
     // A token serves once: the next take needs the new one.
     std::string why;
-    if (!token.empty() && token != kept && !tokenFile.empty() && !keepToken(tokenFile, token, &why))
+    if (!token.empty() && token != kept && !tokenFile.empty()
+        && !keepRestoreToken(tokenFile, token, &why))
         std::fprintf(stderr,
                      "zorvi-settings: cannot keep the permission to share the screen (%s): "
                      "the desktop will ask again\n",

@@ -64,10 +64,6 @@ private:
     unsigned requests = 0;
 };
 
-// Where the restore token is kept: $XDG_STATE_HOME/zorvi/screencast-token, an
-// absolute XDG_STATE_HOME, else ~/.local/state/…; empty with neither.
-std::string restoreTokenFile(const std::string &stateHome, const std::string &home);
-
 // The backend's Debian package for XDG_CURRENT_DESKTOP ("ubuntu:GNOME",
 // "KDE", "sway"…); for an unknown desktop, the three to choose from.
 std::string portalBackendPackage(const std::string &currentDesktop);

@@ -1,5 +1,6 @@
 // What record names when the desktop's portal is missing, and where it keeps
 // the permission to share the screen.
+#include "record/restoretoken.h"
 #include "record/screencastportal.h"
 
 #include <gtest/gtest.h>
