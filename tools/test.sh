@@ -14,7 +14,7 @@ ensure_packages "${build_packages[@]}" \
     kwin-wayland libglib2.0-bin \
     xvfb xauth openbox picom xdotool x11-utils x11-xserver-utils xserver-xephyr imagemagick wmctrl \
     ffmpeg maim dpkg-dev file lintian man-db pulseaudio pulseaudio-utils dbus-daemon dbus-bin dunst util-linux procps \
-    sway grim wev mutter xwayland pipewire wireplumber \
+    sway grim wev wtype mutter xwayland pipewire wireplumber strace \
     dbus xdg-desktop-portal xdg-desktop-portal-gnome \
     g++-mingw-w64-x86-64-posix wine64 wine nsis libbenchmark-dev libx11-dev
 if [ "${1:-}" = --windows ]; then
