@@ -3,10 +3,9 @@
 // all four edges of its output, placed and sized by its margins alone. The
 // compositor never moves it for us, and with LayerShellQt 5.27 a plain
 // resize would snap back: margins are what every such compositor honours.
-#include "relative-pointer-unstable-v1-client-protocol.h"
 #include "window/layerplacement.h"
+#include "window/waylandclient.h"
 #include "window/windowsystem.h"
-#include "xdg-output-unstable-v1-client-protocol.h"
 
 #include <LayerShellQt/Window>
 
@@ -33,7 +32,15 @@ class LayerShellWindowSystem : public WindowSystem
 {
 public:
     LayerShellWindowSystem(QWidget *window, int layerShellVersion)
-        : WindowSystem(window), version(layerShellVersion)
+        : WindowSystem(window)
+        , version(layerShellVersion)
+        , client([this](quint32 time, const QPointF &delta) {
+            // Kept before the press is seen too: Qt hands on its events
+            // after it has read them all.
+            if (!dragFrom && motions.size() >= 256)
+                motions.pop_front();
+            motions.push_back(Motion { time, delta });
+        })
     { }
 
     void prepare() override
@@ -57,7 +64,7 @@ public:
         window->windowHandle()->installEventFilter(this);
         place();
         // Now: the outputs' scales are asked before the window shows.
-        bindOnce();
+        client.bindOnce();
     }
 
     // Qt cannot tell where a Wayland window is (it takes it for (0, 0)):
@@ -136,9 +143,10 @@ public:
 
 private:
     // The screen's output by the name Qt gives it, else by its place.
-    struct Output;
+    using Output = WaylandClient::Output;
     const Output *outputOf(const QScreen *screen) const
     {
+        const auto &outputs = client.outputs();
         for (const auto &known : outputs) {
             if (!known->name.isEmpty() && known->name == screen->name())
                 return known.get();
@@ -297,191 +305,9 @@ private:
     // in order with the rest. False where the compositor has none to offer.
     bool followPointer()
     {
-        bindOnce();
-        return relative;
+        client.bindOnce();
+        return client.followsPointer();
     }
-
-    void bindOnce()
-    {
-        if (bound)
-            return;
-        bound = true;
-        QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
-        display = static_cast<wl_display *>(native->nativeResourceForIntegration("wl_display"));
-        if (display)
-            bind();
-    }
-
-    // Round trips on a queue of our own, so that Qt's events wait meanwhile:
-    // one for the globals, one for the seat's capabilities and the outputs'
-    // sizes.
-    void bind()
-    {
-        wl_event_queue *queue = wl_display_create_queue(display);
-        auto *wrapped = static_cast<wl_display *>(wl_proxy_create_wrapper(display));
-        wl_proxy_set_queue(reinterpret_cast<wl_proxy *>(wrapped), queue);
-        wl_registry *registry = wl_display_get_registry(wrapped);
-        wl_registry_add_listener(registry, &registryListener, this);
-        wl_display_roundtrip_queue(display, queue);
-        for (const auto &known : outputs) {
-            if (outputManager) {
-                known->xdg = zxdg_output_manager_v1_get_xdg_output(outputManager, known->output);
-                zxdg_output_v1_add_listener(known->xdg, &xdgOutputListener, known.get());
-            }
-        }
-        wl_display_roundtrip_queue(display, queue);
-        std::vector<wl_proxy *> proxies { reinterpret_cast<wl_proxy *>(relativeManager),
-                                          reinterpret_cast<wl_proxy *>(seat),
-                                          reinterpret_cast<wl_proxy *>(outputManager) };
-        for (const auto &known : outputs) {
-            proxies.push_back(reinterpret_cast<wl_proxy *>(known->output));
-            proxies.push_back(reinterpret_cast<wl_proxy *>(known->xdg));
-        }
-        for (wl_proxy *proxy : proxies) {
-            if (proxy)
-                wl_proxy_set_queue(proxy, nullptr);
-        }
-        wl_registry_destroy(registry);
-        wl_proxy_wrapper_destroy(wrapped);
-        wl_event_queue_destroy(queue);
-        boundAll = true;
-        if (pointerOffered)
-            followOwnPointer();
-    }
-
-    void followOwnPointer()
-    {
-        if (pointer || !seat || !relativeManager)
-            return;
-        pointer = wl_seat_get_pointer(seat);
-        wl_proxy_set_queue(reinterpret_cast<wl_proxy *>(pointer), nullptr);
-        wl_pointer_add_listener(pointer, &pointerListener, this);
-        relative = zwp_relative_pointer_manager_v1_get_relative_pointer(relativeManager, pointer);
-        zwp_relative_pointer_v1_add_listener(relative, &relativeListener, this);
-        wl_display_flush(display);
-    }
-
-    static void capabilities(void *data, wl_seat *, uint32_t offered)
-    {
-        auto *self = static_cast<LayerShellWindowSystem *>(data);
-        self->pointerOffered = offered & WL_SEAT_CAPABILITY_POINTER;
-        // Later, once bound: the pointer arrived after the start.
-        if (self->pointerOffered && self->boundAll)
-            self->followOwnPointer();
-    }
-
-    static void seatName(void *, wl_seat *, const char *) { }
-
-    static constexpr wl_seat_listener seatListener = { capabilities, seatName };
-
-    // Our pointer's own events go unused: Qt's pointer has them too.
-    static void entered(void *, wl_pointer *, uint32_t, wl_surface *, wl_fixed_t, wl_fixed_t) { }
-    static void left(void *, wl_pointer *, uint32_t, wl_surface *) { }
-    static void moved(void *, wl_pointer *, uint32_t, wl_fixed_t, wl_fixed_t) { }
-    static void button(void *, wl_pointer *, uint32_t, uint32_t, uint32_t, uint32_t) { }
-    static void axis(void *, wl_pointer *, uint32_t, uint32_t, wl_fixed_t) { }
-    static void frame(void *, wl_pointer *) { }
-    static void axisSource(void *, wl_pointer *, uint32_t) { }
-    static void axisStop(void *, wl_pointer *, uint32_t, uint32_t) { }
-    static void axisDiscrete(void *, wl_pointer *, uint32_t, int32_t) { }
-    static void axisValue120(void *, wl_pointer *, uint32_t, int32_t) { }
-
-    static constexpr wl_pointer_listener pointerListener
-        = { entered, left,       moved,    button,       axis,
-            frame,   axisSource, axisStop, axisDiscrete, axisValue120 };
-
-    static void announced(void *data, wl_registry *registry, uint32_t name, const char *interface,
-                          uint32_t version)
-    {
-        auto *self = static_cast<LayerShellWindowSystem *>(data);
-        if (qstrcmp(interface, zwp_relative_pointer_manager_v1_interface.name) == 0) {
-            self->relativeManager = static_cast<zwp_relative_pointer_manager_v1 *>(
-                wl_registry_bind(registry, name, &zwp_relative_pointer_manager_v1_interface, 1));
-        } else if (qstrcmp(interface, wl_seat_interface.name) == 0 && !self->seat) {
-            self->seat = static_cast<wl_seat *>(
-                wl_registry_bind(registry, name, &wl_seat_interface, qMin(version, 5u)));
-            wl_seat_add_listener(self->seat, &seatListener, self);
-        } else if (qstrcmp(interface, wl_output_interface.name) == 0) {
-            auto known = std::make_unique<Output>();
-            known->output = static_cast<wl_output *>(
-                wl_registry_bind(registry, name, &wl_output_interface, qMin(version, 4u)));
-            wl_output_add_listener(known->output, &outputListener, known.get());
-            self->outputs.push_back(std::move(known));
-        } else if (qstrcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
-            self->outputManager = static_cast<zxdg_output_manager_v1 *>(wl_registry_bind(
-                registry, name, &zxdg_output_manager_v1_interface, qMin(version, 3u)));
-        }
-    }
-
-    static void removed(void *, wl_registry *, uint32_t) { }
-
-    static constexpr wl_registry_listener registryListener = { announced, removed };
-
-    static void relativeMotion(void *data, zwp_relative_pointer_v1 *, uint32_t high, uint32_t low,
-                               wl_fixed_t dx, wl_fixed_t dy, wl_fixed_t, wl_fixed_t)
-    {
-        // Kept before the press is seen too: Qt hands on its events after
-        // it has read them all.
-        auto *self = static_cast<LayerShellWindowSystem *>(data);
-        if (!self->dragFrom && self->motions.size() >= 256)
-            self->motions.pop_front();
-        self->motions.push_back(Motion { pointerTime(high, low),
-                                         QPointF(wl_fixed_to_double(dx), wl_fixed_to_double(dy)) });
-    }
-
-    static constexpr zwp_relative_pointer_v1_listener relativeListener = { relativeMotion };
-
-    // An output as the compositor describes it: its current mode in its own
-    // pixels, its place and size in the logical layout, and its name, which
-    // Qt gives its screen.
-    struct Output
-    {
-        wl_output *output = nullptr;
-        zxdg_output_v1 *xdg = nullptr;
-        QString name;
-        QSize mode;
-        QPoint logicalAt;
-        QSize logical;
-    };
-
-    static void outputGeometry(void *, wl_output *, int32_t, int32_t, int32_t, int32_t, int32_t,
-                               const char *, const char *, int32_t)
-    { }
-    static void outputMode(void *data, wl_output *, uint32_t flags, int32_t width, int32_t height,
-                           int32_t)
-    {
-        if (flags & WL_OUTPUT_MODE_CURRENT)
-            static_cast<Output *>(data)->mode = QSize(width, height);
-    }
-    static void outputDone(void *, wl_output *) { }
-    static void outputScaleFactor(void *, wl_output *, int32_t) { }
-    static void outputName(void *data, wl_output *, const char *name)
-    {
-        static_cast<Output *>(data)->name = QString::fromUtf8(name);
-    }
-    static void outputDescription(void *, wl_output *, const char *) { }
-
-    static constexpr wl_output_listener outputListener = { outputGeometry, outputMode,
-                                                           outputDone,     outputScaleFactor,
-                                                           outputName,     outputDescription };
-
-    static void logicalPosition(void *data, zxdg_output_v1 *, int32_t x, int32_t y)
-    {
-        static_cast<Output *>(data)->logicalAt = QPoint(x, y);
-    }
-    static void logicalSize(void *data, zxdg_output_v1 *, int32_t width, int32_t height)
-    {
-        static_cast<Output *>(data)->logical = QSize(width, height);
-    }
-    static void xdgDone(void *, zxdg_output_v1 *) { }
-    static void xdgName(void *data, zxdg_output_v1 *, const char *name)
-    {
-        static_cast<Output *>(data)->name = QString::fromUtf8(name);
-    }
-    static void xdgDescription(void *, zxdg_output_v1 *, const char *) { }
-
-    static constexpr zxdg_output_v1_listener xdgOutputListener
-        = { logicalPosition, logicalSize, xdgDone, xdgName, xdgDescription };
 
     const int version;
     LayerShellQt::Window *surface = nullptr;
@@ -517,16 +343,7 @@ private:
     };
     std::optional<Press> dragFrom;
     std::deque<Motion> motions;
-    zwp_relative_pointer_manager_v1 *relativeManager = nullptr;
-    zwp_relative_pointer_v1 *relative = nullptr;
-    wl_display *display = nullptr;
-    wl_seat *seat = nullptr;
-    wl_pointer *pointer = nullptr;
-    bool pointerOffered = false;
-    bool bound = false;
-    bool boundAll = false;
-    zxdg_output_manager_v1 *outputManager = nullptr;
-    std::vector<std::unique_ptr<Output>> outputs;
+    WaylandClient client;
 };
 
 } // namespace
