@@ -120,8 +120,9 @@ const char watchHelp[]
       "value changes, until interrupted (SIGINT or SIGTERM, exit status 0). With\n"
       "--json each line is {\"name\":\"start_x\",\"value\":100}; a value that is gone\n"
       "has \"value\":null and \"state\":\"absent\" or \"not-dword\". Lines are flushed at\n"
-      "once. Pairs show whole and in order. Linux watches the key folder with inotify;\n"
-      "Windows polls every 50 ms. Exit status 1 when there is no key or it goes away.";
+      "once. Pairs show whole and in order. Linux watches the key folder with inotify,\n"
+      "Windows the registry's change notification: nothing is polled. Exit status 1\n"
+      "when there is no key or it goes away.";
 
 const char recordHelp[]
     = "Records the region inside the frame while the capture flag (open_cam) is 1,\n"

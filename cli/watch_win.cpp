@@ -1,39 +1,58 @@
-// The registry key polled every 50 ms: refresh() prints only what changed,
-// so a poll that finds nothing new costs eight reads and no output.
+// The registry's change notification and a stop request: one wait for both,
+// so a watch that sees nothing change costs nothing.
 #include "cli/watch.h"
 #include "settings/key.h"
+#include "settings/keywatch.h"
 
-#include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <thread>
+
+#include <windows.h>
 
 namespace {
 
-// The one piece of state a signal handler may touch.
-std::atomic<bool> stopRequested(false);
+// Set from the signal handler, which runs on a thread of its own.
+HANDLE stopRequested = nullptr;
 
 void requestStop(int)
 {
-    stopRequested = true;
+    SetEvent(stopRequested);
 }
 
 } // namespace
 
 int watchKey(const std::function<void()> &refresh)
 {
+    const std::string path = keyLocation();
+    stopRequested = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    KeyWatch key;
+    if (!stopRequested || !key.watching()) {
+        std::fprintf(stderr, "zorvi-settings: cannot watch %s\n", path.c_str());
+        return 1;
+    }
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
+
     refresh();
-    while (!stopRequested) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (!keyExists()) {
-            std::fprintf(stderr, "zorvi-settings: the settings key %s went away\n",
-                         keyLocation().c_str());
+    for (;;) {
+        const HANDLE handles[2] = { stopRequested, key.event() };
+        const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0)
+            return 0;
+        if (woken != WAIT_OBJECT_0 + 1) {
+            std::fprintf(stderr, "zorvi-settings: cannot wait for %s (error %lu)\n", path.c_str(),
+                         GetLastError());
             return 1;
         }
-        refresh();
+        switch (key.drain()) {
+        case KeyWatch::Change::KeyGone:
+            std::fprintf(stderr, "zorvi-settings: the settings key %s went away\n", path.c_str());
+            return 1;
+        case KeyWatch::Change::ValueTouched:
+            refresh();
+            break;
+        case KeyWatch::Change::None:
+            break;
+        }
     }
-    return 0;
 }

@@ -1,14 +1,13 @@
 // The registry key HKEY_CURRENT_USER\SOFTWARE\screen-capture-rvk, the one
 // the store opens.
 #include "settings/key.h"
+#include "settings/registrykey.h"
 
 #include <cstring>
 
 #include <windows.h>
 
 namespace {
-
-const wchar_t keyName[] = L"SOFTWARE\\screen-capture-rvk";
 
 // Value names are plain ASCII.
 std::wstring wide(const char *name)

@@ -1,10 +1,17 @@
-#include "settings/keywatch.h"
 #include "settings/key.h"
+#include "settings/keywatch.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
 
 KeyWatch::KeyWatch() : events(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) { }
+
+KeyWatch::~KeyWatch() = default;
+
+int KeyWatch::descriptor() const
+{
+    return events.get();
+}
 
 bool KeyWatch::watching()
 {

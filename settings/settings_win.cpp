@@ -1,6 +1,7 @@
 // The registry key HKEY_CURRENT_USER\SOFTWARE\screen-capture-rvk, opened for
 // each operation and never created: creating it is the installer's job.
 #include "settings/settings.h"
+#include "settings/registrykey.h"
 
 #include <cstring>
 #include <string>
@@ -8,8 +9,6 @@
 #include <windows.h>
 
 namespace {
-
-const wchar_t keyName[] = L"SOFTWARE\\screen-capture-rvk";
 
 class RegistryKey
 {

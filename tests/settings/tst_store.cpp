@@ -1,5 +1,6 @@
 // What the store promises on every platform: the same tests run against the
 // key folder natively and against the registry under Wine.
+#include "settings/keywatch.h"
 #include "settings/settings.h"
 #include "tests/common/scratchkey.h"
 
@@ -10,7 +11,36 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <filesystem>
+
+#include <poll.h>
 #endif
+
+namespace {
+
+// Whether the watch wakes within ms, as a follower's wait would.
+bool wakes(const KeyWatch &watch, int ms)
+{
+#ifdef _WIN32
+    return WaitForSingleObject(watch.event(), DWORD(ms)) == WAIT_OBJECT_0;
+#else
+    pollfd fd = { watch.descriptor(), POLLIN, 0 };
+    return poll(&fd, 1, ms) == 1;
+#endif
+}
+
+void removeKey(const ScratchKey &key)
+{
+#ifdef _WIN32
+    (void)key;
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\screen-capture-rvk");
+#else
+    std::filesystem::remove_all(key.path);
+#endif
+}
+
+} // namespace
 
 TEST(Store, AnAbsentKeyKeepsEveryDefaultAndIsNeverCreated)
 {
@@ -27,7 +57,7 @@ TEST(Store, AnAbsentKeyKeepsEveryDefaultAndIsNeverCreated)
 TEST(Store, KeepsEveryInt32UnderItsOwnName)
 {
     ScratchKey key;
-    for (int32_t v : {0, -1, 600, INT_MAX, INT_MIN}) {
+    for (int32_t v : { 0, -1, 600, INT_MAX, INT_MIN }) {
         ASSERT_EQ(writePosition(v, ~v) | writeSize(v ^ 5, 338), 0);
         int32_t x = 0, y = 0, w = 0, h = 0;
         EXPECT_EQ(readPosition(&x, &y) | readSize(&w, &h), 0);
@@ -47,12 +77,21 @@ TEST(Store, AValueOfAnotherTypeKeepsTheDefaultUntilASetReplacesIt)
 {
     const std::pair<unsigned long, std::string> rows[] = {
 #ifdef _WIN32
-        {REG_SZ, std::string("a\0b\0", 4)}, {REG_BINARY, std::string("\5\0\0\0", 4)},
-        {REG_DWORD_BIG_ENDIAN, std::string("\0\0\0\5", 4)}, {REG_DWORD, std::string("\5\0", 2)},
-        {REG_DWORD, ""}, {REG_QWORD, std::string("\5\0\0\0\0\0\0\0", 8)},
+        { REG_SZ, std::string("a\0b\0", 4) },
+        { REG_BINARY, std::string("\5\0\0\0", 4) },
+        { REG_DWORD_BIG_ENDIAN, std::string("\0\0\0\5", 4) },
+        { REG_DWORD, std::string("\5\0", 2) },
+        { REG_DWORD, "" },
+        { REG_QWORD, std::string("\5\0\0\0\0\0\0\0", 8) },
 #else
-        {0, ""}, {0, "abc"}, {0, "12abc"}, {0, "1.5"}, {0, "4294967296"}, {0, "-2147483649"},
-        {0, std::string(40, ' ') + "1"}, {0, std::string("1\0", 2)},
+        { 0, "" },
+        { 0, "abc" },
+        { 0, "12abc" },
+        { 0, "1.5" },
+        { 0, "4294967296" },
+        { 0, "-2147483649" },
+        { 0, std::string(40, ' ') + "1" },
+        { 0, std::string("1\0", 2) },
 #endif
     };
     ScratchKey key;
@@ -83,4 +122,23 @@ TEST(Store, ASetThatFailsIsReportedAndAPairTriesBoth)
 #ifndef _WIN32
     EXPECT_EQ(writeSetting(".start_x", 1), -1) << "names beginning with '.' are no values";
 #endif
+}
+
+TEST(Store, AWatchWakesForEveryWriteAndEndsWithTheKey)
+{
+    ScratchKey key;
+    KeyWatch watch;
+    ASSERT_TRUE(watch.watching());
+    EXPECT_FALSE(wakes(watch, 100));
+    EXPECT_EQ(watch.drain(), KeyWatch::Change::None);
+    // The second write wakes it too: the watch renews itself.
+    for (int32_t x : { 10, 20 }) {
+        ASSERT_EQ(writePosition(x, 5), 0);
+        ASSERT_TRUE(wakes(watch, 5000)) << x;
+        EXPECT_EQ(watch.drain(), KeyWatch::Change::ValueTouched) << x;
+    }
+    removeKey(key);
+    ASSERT_TRUE(wakes(watch, 5000));
+    EXPECT_EQ(watch.drain(), KeyWatch::Change::KeyGone);
+    EXPECT_FALSE(watch.watching());
 }
