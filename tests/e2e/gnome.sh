@@ -13,7 +13,7 @@ export ZORVI_NO_RECORD=1
 
 # The eye: the screen cast's newest frame.
 screen() { point "shot ${1/,/ } ${2/x/ } $tmp/screen.ppm" && cat "$tmp/screen.ppm"; }
-source "$(dirname "$0")/wayland.sh"
+source "$(dirname "$0")/../common/wayland.sh"
 hand "$gnomehand"
 within 20 grep -q ready "$tmp/pointer.out" || { echo "FAIL: no screen cast"; exit 1; }
 

@@ -25,7 +25,7 @@ within 30 test -S "$tmp/kde" || { echo "FAIL: KWin did not start"; cat "$tmp/kwi
 export WAYLAND_DISPLAY=kde
 
 screen() { timeout 20 "$screenshot" ${1/,/ } ${2/x/ }; }
-source "$(dirname "$0")/wayland.sh"
+source "$(dirname "$0")/../common/wayland.sh"
 hand "$vpointer" 1280x720
 
 "$zs" init --border 3 >/dev/null || fail "no key"

@@ -6,7 +6,7 @@
 # a fresh prefix of its own, from the folder they are in: nothing else is there.
 #
 #     tools/xsession.sh [OPTION] tests/e2e/picker.sh ZORVI ZORVI_SETTINGS CHECK...
-source "$(dirname "$0")/desktop.sh"
+source "$(dirname "$0")/../common/desktop.sh"
 ends_with() {
     within 10 ended || { fail "still running"; kill -KILL "$picker"; }
     wait "$picker"

@@ -13,7 +13,7 @@ export XDG_CONFIG_HOME=$tmp/config XDG_STATE_HOME=$tmp/state
 videos=$tmp/videos token=$tmp/state/zorvi/screencast-token
 title=48a4f6 frame=d42b10 green=2e9e4a magenta=b0309f
 region() { "$zs" region "$@" 2>/dev/null; }
-source "$(dirname "$0")/takefiles.sh"
+source "$(dirname "$0")/../common/takefiles.sh"
 # The events record printed so far (--json), and a field of the Nth of a kind.
 events() { grep -c "\"event\":\"$1\"" "$tmp/out"; }
 field() { grep "\"event\":\"$1\"" "$tmp/out" | sed -n "$2p" | sed -n "s/.*\"$3\":\"\\{0,1\\}\([^\",}]*\).*/\1/p"; }

@@ -9,7 +9,7 @@
 # fails and exits 1 if any did.
 #
 #     tools/xsession.sh dbus-run-session -- tests/e2e/record.sh ZORVI ZORVI_SETTINGS
-source "$(dirname "$0")/recorder.sh"
+source "$(dirname "$0")/../common/recorder.sh"
 
 check="a sound server and a notification server"
 sound_server

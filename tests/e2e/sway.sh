@@ -2,17 +2,17 @@
 # The real picker on headless sway, natively as a layer surface: driven by
 # our virtual pointer, read back through zorvi-settings and grim. Two outputs,
 # 1280x720 at (0, 0) and 1024x768 at (1280, 0); as root, run as another user
-# (see swaysession.sh). Prints a line for each expectation that fails and
-# exits 1 if any did.
+# (see ../common/swaysession.sh). Prints a line for each expectation that
+# fails and exits 1 if any did.
 #
 #     tests/e2e/sway.sh ZORVI ZORVI_SETTINGS ZORVI_VPOINTER
 outputs=("output HEADLESS-1 resolution 1280x720 position 0 0"
     "output HEADLESS-2 resolution 1024x768 position 1280 0")
-source "$(dirname "$0")/swaysession.sh"
+source "$(dirname "$0")/../common/swaysession.sh"
 layout=2304x768
 
 screen() { grim -t ppm -g "$1 $2" -; }
-source "$(dirname "$0")/wayland.sh"
+source "$(dirname "$0")/../common/wayland.sh"
 hand "$vpointer" $layout
 
 "$zs" init --border 3 >/dev/null || fail "no key"

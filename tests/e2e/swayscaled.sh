@@ -8,7 +8,7 @@
 #     tests/e2e/swayscaled.sh ZORVI ZORVI_SETTINGS ZORVI_VPOINTER
 outputs=("output HEADLESS-1 resolution 2560x1440 position 0 0 scale 2"
     "output HEADLESS-2 resolution 1920x1080 position 1280 0 scale 1.5")
-source "$(dirname "$0")/swaysession.sh"
+source "$(dirname "$0")/../common/swaysession.sh"
 layout=2560x720
 
 # In logical pixels, as the store has them: grim shoots the outputs' own,
@@ -21,7 +21,7 @@ screen() {
     grim -t ppm -g "$ex,$ey ${ew}x$eh" - |
         convert ppm:- -sample "${ew}x$eh!" -crop "${w}x$h+$((x - ex))+$((y - ey))" +repage ppm:-
 }
-source "$(dirname "$0")/wayland.sh"
+source "$(dirname "$0")/../common/wayland.sh"
 hand "$vpointer" $layout
 
 "$zs" init --border 3 >/dev/null || fail "no key"

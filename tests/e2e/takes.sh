@@ -15,7 +15,7 @@ if [ -z "${ZORVI_TAKES_MOUNTS:-}" ]; then
     [ "$(id -u)" = 0 ] || exec unshare -rm --propagation private "$0" "$@"
     exec unshare -m --propagation private "$0" "$@"
 fi
-source "$(dirname "$0")/recorder.sh"
+source "$(dirname "$0")/../common/recorder.sh"
 mkdir -p "$videos"
 trap 'umount "$videos" 2>/dev/null; kill $(jobs -p) 2>/dev/null; wait; rm -rf "$tmp"' EXIT
 # stop_picker SIGNAL: the picker ended so, its recorder with it.

@@ -2,7 +2,7 @@
 # The Debian package as a user gets it, unpacked into a throwaway root, and started from its
 # menu entry, which creates the key the picker then keeps. Runs inside xsession.sh.
 #     tools/xsession.sh tests/packages/deb.sh FOLDER VERSION   (FOLDER holds the .deb)
-source "$(dirname "$0")/../e2e/desktop.sh" zorvi zorvi-settings
+source "$(dirname "$0")/../common/desktop.sh" zorvi zorvi-settings
 deb=$1/zorvi_$2_$(dpkg --print-architecture).deb root=$tmp/root
 dpkg-deb -x "$deb" "$root" || { fail "no $deb"; exit 1; }
 zs=("$root/usr/bin/zorvi-settings")

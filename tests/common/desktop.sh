@@ -2,8 +2,8 @@
 # runtime folder (for .exe programs, a fresh Wine prefix with its registry),
 # the picker's colours, and the hand that drags it.
 #
-#     source tests/e2e/desktop.sh ZORVI ZORVI_SETTINGS   (then $@ holds the rest)
-source "$(dirname "${BASH_SOURCE[0]}")/../common/check.sh"
+#     source tests/common/desktop.sh ZORVI ZORVI_SETTINGS   (then $@ holds the rest)
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 zorvi=("$1") zs=("$2")
 shift 2
 export XDG_RUNTIME_DIR=$tmp XDG_CONFIG_HOME=$tmp/config

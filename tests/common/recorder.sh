@@ -3,7 +3,7 @@
 # for the picker to find, the lines the recorder prints, and what ffprobe and
 # ffmpeg make of its files.
 #
-#     source tests/e2e/recorder.sh ZORVI ZORVI_SETTINGS
+#     source tests/common/recorder.sh ZORVI ZORVI_SETTINGS
 source "$(dirname "${BASH_SOURCE[0]}")/desktop.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/takefiles.sh"
 unset WAYLAND_DISPLAY XDG_SESSION_TYPE ZORVI_NO_RECORD

@@ -11,8 +11,7 @@ if [ "$(id -u)" = 0 ]; then
     # That user may not reach this tree (a clone under /root): it runs copies.
     stage=$(mktemp -d)
     mkdir "$stage/e2e" "$stage/common"
-    cp "$0" "$(dirname "$0")/wayland.sh" "$(dirname "$0")/swaysession.sh" "$stage/e2e/" &&
-        cp "$(dirname "$0")/../common/check.sh" "$stage/common/" &&
+    cp "$0" "$stage/e2e/" && cp "$(dirname "${BASH_SOURCE[0]}")"/{check,wayland,swaysession}.sh "$stage/common/" &&
         cp "$1" "$2" "$3" "$stage/" && chmod -R a+rX "$stage" || exit 1
     runuser -u "$user" -- "$stage/e2e/$(basename "$0")" "$stage/$(basename "$1")" \
         "$stage/$(basename "$2")" "$stage/$(basename "$3")"
@@ -20,7 +19,7 @@ if [ "$(id -u)" = 0 ]; then
     rm -rf "$stage"
     exit $status
 fi
-source "$(dirname "$0")/../common/check.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 zorvi=$1 zs=$2 vpointer=$3
 export XDG_RUNTIME_DIR=$tmp HOME=$tmp XDG_CONFIG_HOME=$tmp/config
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE SWAYSOCK
