@@ -2,7 +2,6 @@
 #include "cli/watch.h"
 #include "os/stopsignal.h"
 #include "settings/key.h"
-#include "settings/keywatch.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -33,15 +32,7 @@ int watchKey(const std::function<void()> &refresh)
         }
         if (fds[0].revents)
             return 0;
-        switch (key.drain()) {
-        case KeyWatch::Change::KeyGone:
-            std::fprintf(stderr, "zorvi-settings: the settings key %s went away\n", path.c_str());
-            return 1;
-        case KeyWatch::Change::ValueTouched:
-            refresh();
-            break;
-        case KeyWatch::Change::None:
-            break;
-        }
+        if (const int status = takeChange(key, refresh); status >= 0)
+            return status;
     }
 }

@@ -2,7 +2,6 @@
 // so a watch that sees nothing change costs nothing.
 #include "cli/watch.h"
 #include "settings/key.h"
-#include "settings/keywatch.h"
 
 #include <csignal>
 #include <cstdio>
@@ -44,15 +43,7 @@ int watchKey(const std::function<void()> &refresh)
                          GetLastError());
             return 1;
         }
-        switch (key.drain()) {
-        case KeyWatch::Change::KeyGone:
-            std::fprintf(stderr, "zorvi-settings: the settings key %s went away\n", path.c_str());
-            return 1;
-        case KeyWatch::Change::ValueTouched:
-            refresh();
-            break;
-        case KeyWatch::Change::None:
-            break;
-        }
+        if (const int status = takeChange(key, refresh); status >= 0)
+            return status;
     }
 }
