@@ -47,31 +47,8 @@ ensure_packages g++-mingw-w64-x86-64-posix make perl python3 xz-utils ||
     fail "cannot install the build tools"
 
 started=$(date +%s)
-src_cache=$cache/src
-mkdir -p "$src_cache"
-tarball=$(find "$src_cache" -maxdepth 1 -name "qtbase-opensource-src_$qt_version*.orig.tar.xz" |
-    head -n 1)
-if [ -z "$tarball" ]; then
-    if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-        signed_by=$(sed -n 's/^Signed-By: *//p' /etc/apt/sources.list.d/debian.sources 2>/dev/null |
-            head -n 1)
-        [ -n "$signed_by" ] || signed_by=/usr/share/keyrings/debian-archive-keyring.gpg
-        say "adding Debian's source archive to apt (/etc/apt/sources.list.d/zorvi-deb-src.sources)"
-        sudo=()
-        [ "$(id -u)" -eq 0 ] || sudo=(sudo -n)
-        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: %s\n' \
-            "$signed_by" | "${sudo[@]}" tee /etc/apt/sources.list.d/zorvi-deb-src.sources >/dev/null ||
-            fail "cannot write the deb-src entry (needs root or sudo)"
-        "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q </dev/null >&2 ||
-            fail "apt-get update failed"
-    fi
-    say "fetching qtbase-opensource-src through apt into $src_cache"
-    (cd "$src_cache" && apt-get source --download-only qtbase-opensource-src </dev/null >&2) ||
-        fail "apt-get source qtbase-opensource-src failed (is a deb-src entry for bookworm there?)"
-    tarball=$(find "$src_cache" -maxdepth 1 -name "qtbase-opensource-src_$qt_version*.orig.tar.xz" |
-        head -n 1)
-    [ -n "$tarball" ] || fail "apt fetched no qtbase $qt_version source into $src_cache"
-fi
+tarball=$(debian_source qtbase-opensource-src "qtbase-opensource-src_$qt_version*.orig.tar.xz" \
+    "$cache/src") || fail "no qtbase $qt_version source"
 
 work=$cache/build-$qt_version
 source_tree=$work/qtbase-everywhere-src-$qt_version

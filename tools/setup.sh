@@ -3,6 +3,8 @@
 #
 #     ensure_packages PACKAGE...
 #     build DIR [CMAKE_OPTION...] [--target TARGET...]
+#     debian_source PACKAGE GLOB FOLDER   prints the path of the package's
+#                                         upstream tarball, fetched into FOLDER
 
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -45,4 +47,34 @@ build() {
     done
     cmake -S "$source_dir" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null &&
         cmake --build "$dir" -j "$(nproc)" "$@"
+}
+
+# The Windows libraries are built from the source of what Debian ships; apt
+# fetches it, with a deb-src entry added when there is none.
+debian_source() {
+    local package=$1 glob=$2 folder=$3 tarball
+    mkdir -p "$folder"
+    tarball=$(find "$folder" -maxdepth 1 -name "$glob" | head -n 1)
+    if [ -z "$tarball" ]; then
+        local sudo=()
+        [ "$(id -u)" -eq 0 ] || sudo=(sudo -n)
+        if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+            local signed_by
+            signed_by=$(sed -n 's/^Signed-By: *//p' /etc/apt/sources.list.d/debian.sources 2>/dev/null |
+                head -n 1)
+            [ -n "$signed_by" ] || signed_by=/usr/share/keyrings/debian-archive-keyring.gpg
+            echo "zorvi: adding Debian's source archive to apt (/etc/apt/sources.list.d/zorvi-deb-src.sources)" >&2
+            printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: %s\n' \
+                "$signed_by" | "${sudo[@]}" tee /etc/apt/sources.list.d/zorvi-deb-src.sources >/dev/null ||
+                { echo "zorvi: cannot write the deb-src entry (needs root or sudo)" >&2; return 1; }
+            "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -q </dev/null >&2 ||
+                { echo "zorvi: apt-get update failed" >&2; return 1; }
+        fi
+        echo "zorvi: fetching the source of $package through apt into $folder" >&2
+        (cd "$folder" && apt-get source --download-only "$package" </dev/null >&2) ||
+            { echo "zorvi: apt-get source $package failed" >&2; return 1; }
+        tarball=$(find "$folder" -maxdepth 1 -name "$glob" | head -n 1)
+        [ -n "$tarball" ] || { echo "zorvi: apt fetched no $glob into $folder" >&2; return 1; }
+    fi
+    echo "$tarball"
 }

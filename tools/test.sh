@@ -4,7 +4,8 @@
 # under private X servers, the Debian package, and the Windows code and
 # installer under Wine; then runs the benchmarks once, briefly. The Windows
 # picker and installer run when Qt for Windows is in the cache; with
-# --windows it is built first when it is not (about 30 min).
+# --windows it is built first when it is not (about 30 min), and so are
+# FFmpeg's libraries for Windows (about 6 min).
 #
 #     tools/test.sh [--windows]
 set -euo pipefail
@@ -19,6 +20,7 @@ ensure_packages "${build_packages[@]}" \
     g++-mingw-w64-x86-64-posix wine64 wine nsis libbenchmark-dev libx11-dev
 if [ "${1:-}" = --windows ]; then
     "$source_dir/tools/qt-windows.sh" >/dev/null
+    "$source_dir/tools/ffmpeg-windows.sh" >/dev/null
 fi
 build "$source_dir/build-tests" -DZORVI_WERROR=ON
 
