@@ -104,17 +104,17 @@ wineserver -p
 wineboot --init 2>/dev/null
 status=0
 (cd "$build_dir" && ctest --output-on-failure --timeout 120 -LE display) || status=$?
-# The tests that draw on a screen need a Wine desktop made inside their X
-# session, hence a server that their own first process starts.
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
-(cd "$build_dir" && ctest --output-on-failure --timeout 120 -L display) || status=$?
-wineserver -p
-# The store, the guard and the grabber ran above already.
+# The store and the guard ran above already, the grabber runs below.
 if [ -n "$qt_build_dir" ]; then
     (cd "$qt_build_dir" && ctest --output-on-failure --timeout 600 -E '^(store|singleinstance|gdigrabber)$') ||
         status=$?
 fi
+# The tests that draw on a screen need a Wine desktop made inside their X
+# session, hence a server that their own first process starts; they come
+# last, as the prefix is not fit for other tests after them.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+(cd "$build_dir" && ctest --output-on-failure --timeout 120 -L display) || status=$?
 wine_end=$(date +%s%N)
 elapsed_ms=$(((wine_end - wine_start) / 1000000))
 printf 'wine-tests: Wine part (prefix, boot, ctest) took %d.%03d s\n' \
