@@ -1,5 +1,5 @@
-// What a program of the session finds around it: its environment, the
-// programs on the PATH, and folders it may make. Unix only.
+// What a program of the session finds around it: its environment and the
+// folders it may make. Unix only.
 #ifndef ENVIRONMENT_H
 #define ENVIRONMENT_H
 
@@ -7,9 +7,6 @@
 
 // The variable's value, or the empty string when it is not set.
 std::string environment(const char *name);
-
-// Whether a program of that name runs from a folder of the PATH.
-bool onPath(const std::string &name);
 
 // mkdir -p: the folders that are missing get `mode` (less the umask).
 // False, with *error naming the folder and why, when one cannot be made.

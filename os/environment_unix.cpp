@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,18 +11,6 @@ std::string environment(const char *name)
 {
     const char *value = std::getenv(name);
     return value ? value : "";
-}
-
-bool onPath(const std::string &name)
-{
-    std::istringstream folders(environment("PATH"));
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        const std::string path = (folder.empty() ? "." : folder) + '/' + name;
-        struct stat st;
-        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0)
-            return true;
-    }
-    return false;
 }
 
 bool makeFolders(const std::string &path, unsigned mode, std::string *error)

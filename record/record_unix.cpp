@@ -1,10 +1,10 @@
 // record: takes of the region inside the frame while the capture flag is on.
 // The frames are grabbed here, from wherever the region is at each tick, so
-// that a moving frame is followed within one file; ffmpeg only encodes.
+// that a moving frame is followed within one file, and encoded here too.
 #include "os/environment.h"
 #include "os/singleinstance.h"
 #include "os/stopsignal.h"
-#include "record/encoder.h"
+#include "record/avwriter.h"
 #include "record/notifier.h"
 #include "record/portalgrabber.h"
 #include "record/record.h"
@@ -133,10 +133,8 @@ int runRecord(const RecordOptions &options)
         return cannotStart("another zorvi-settings record runs in this session (the picker "
                            "starts one beside itself): it records the capture button's takes "
                            "already");
-    if (!onPath("ffmpeg"))
-        return cannotStart("no ffmpeg on the PATH: record encodes with it (apt install ffmpeg)");
-
-    // A dead ffmpeg shows as EPIPE from write(), not as a signal that ends us.
+    // A sound server that goes away shows as an error of its socket, not as
+    // a signal that ends us.
     std::signal(SIGPIPE, SIG_IGN);
     const Descriptor stop(stopSignalDescriptor());
     if (stop.get() < 0)
@@ -167,7 +165,7 @@ int runRecord(const RecordOptions &options)
         return cannotStart("cannot create the videos folder " + error);
 
     KeyWatch key;
-    FfmpegWriter writer(folder, options.fps);
+    AvWriter writer(folder, options.fps);
     TakeLines lines(options.json, &notifier);
     TakeRecorder recorder(options.fps, sound, clock, store, grabber.get(), &writer, &lines);
     int64_t next = recorder.step(clock.now());

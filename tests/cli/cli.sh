@@ -162,8 +162,6 @@ same "$? $(grep -c 'went away' "$tmp/err")" "1 1"
 mv "$key.away" "$key"
 
 # What record needs before it grabs anything, each told apart.
-mkdir "$tmp/bin" && ln -s "$(command -v timeout)" "$tmp/bin/"
-PATH=$tmp/bin expect 1 "(apt install ffmpeg)" record
 # A Wayland session asks the desktop's portal, over the session bus; --on-wayland grabs from X.
 XDG_SESSION_TYPE=wayland DBUS_SESSION_BUS_ADDRESS=unix:path=$tmp/nobus expect 1 "no session bus" record
 WAYLAND_DISPLAY=wayland-0 DISPLAY= expect 1 "no X display" record --on-wayland

@@ -1,64 +1,185 @@
-// How a take's encoder ended, told truly and within a time limit, with a
-// child of the test's own for the encoder.
-#include "record/encoder.h"
+// What a take's file holds, decoded back as a player does: every frame
+// pushed, of its size and colours, at its time, a key frame every two
+// seconds; and what the writer refuses.
+#include "record/avwriter.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
+#include <cstdlib>
+#include <vector>
 
-#include <sys/wait.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
 
 namespace {
 
-enum class Child { Succeeds, Fails, Crashes, Hangs, NotOurs };
+const int fps = 30;
 
-struct FinishRow
+// Four flat quadrants of 32-bit BGR, their colours turned in the last frame
+// (a scene that changes at every frame would bring key frames of its own):
+// a row, a half or a frame converted wrongly shows.
+uint32_t colourAt(int x, int y, int width, int height, bool turned)
 {
-    const char *name;
-    Child child;
-    const char *told; // what the message begins with; "" for a take saved
+    const uint32_t colours[4] = { 0xc01020, 0x20d0f0, 0x30f040, 0xf0f0f0 };
+    return colours[((x >= width / 2) + 2 * (y >= height / 2) + turned) % 4];
+}
+
+struct Decoded
+{
+    std::vector<double> seconds; // each frame's time
+    std::vector<bool> keys;
+    std::vector<uint32_t> last; // the last frame, 32-bit BGR
 };
 
-class Finish : public testing::TestWithParam<FinishRow>
+// The file's picture, in the order a player shows it.
+void decode(const std::string &file, int width, int height, Decoded *out)
 {
-};
-
-TEST_P(Finish, SaysHowTheEncoderEnded)
-{
-    const FinishRow &row = GetParam();
-    Take take;
-    take.encoder = row.child == Child::NotOurs ? getppid() : fork();
-    ASSERT_GE(take.encoder, 0);
-    if (take.encoder == 0) {
-        if (row.child == Child::Hangs)
-            pause();
-        if (row.child == Child::Crashes)
-            raise(SIGKILL);
-        _exit(row.child == Child::Fails ? 3 : 0);
+    AVFormatContext *format = nullptr;
+    ASSERT_EQ(avformat_open_input(&format, file.c_str(), nullptr, nullptr), 0) << file;
+    ASSERT_GE(avformat_find_stream_info(format, nullptr), 0);
+    const AVStream *stream = format->streams[0];
+    AVCodecContext *codec
+        = avcodec_alloc_context3(avcodec_find_decoder(stream->codecpar->codec_id));
+    avcodec_parameters_to_context(codec, stream->codecpar);
+    ASSERT_EQ(avcodec_open2(codec, codec->codec, nullptr), 0);
+    EXPECT_EQ(codec->width, width);
+    EXPECT_EQ(codec->height, height);
+    AVPacket *packet = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    out->last.assign(std::size_t(width) * height, 0);
+    for (bool more = true; more;) {
+        more = av_read_frame(format, packet) >= 0;
+        avcodec_send_packet(codec, more ? packet : nullptr);
+        av_packet_unref(packet);
+        while (avcodec_receive_frame(codec, frame) >= 0) {
+            out->seconds.push_back(double(frame->best_effort_timestamp)
+                                   * av_q2d(stream->time_base));
+            out->keys.push_back(frame->key_frame);
+            SwsContext *back = sws_getContext(
+                width, height, AVPixelFormat(frame->format), width, height, AV_PIX_FMT_BGR0,
+                SWS_BILINEAR | SWS_FULL_CHR_H_INT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+            uint8_t *planes[1] = { reinterpret_cast<uint8_t *>(out->last.data()) };
+            const int strides[1] = { width * 4 };
+            sws_scale(back, frame->data, frame->linesize, 0, height, planes, strides);
+            sws_freeContext(back);
+        }
     }
-    alarm(10); // a wait with no limit ends the test instead of hanging it
-    const auto start = std::chrono::steady_clock::now();
-    const std::string told = finishTake(&take, 300);
-    alarm(0);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_EQ(told.substr(0, std::string(row.told).size()), row.told) << told;
-    EXPECT_EQ(told.empty(), *row.told == '\0') << told;
-    // Nothing of ours left behind: the hung one was ended and reaped.
-    if (row.child != Child::NotOurs) {
-        EXPECT_EQ(waitpid(take.encoder, nullptr, WNOHANG), -1);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+}
+
+class Encoder : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char folder[] = "/tmp/tst_encoder.XXXXXX";
+        ASSERT_TRUE(mkdtemp(folder));
+        this->folder = folder;
+    }
+    void TearDown() override { EXPECT_EQ(std::system(("rm -r " + folder).c_str()), 0); }
+
+    std::string folder;
+};
+
+struct TakeRow
+{
+    int width, height, frames;
+};
+class Take : public Encoder, public testing::WithParamInterface<TakeRow>
+{
+};
+
+TEST_P(Take, DecodesAsPushed)
+{
+    const auto [width, height, frames] = GetParam();
+    std::vector<uint32_t> picture(std::size_t(width) * height);
+    AvWriter writer(folder, fps);
+    std::string error;
+    ASSERT_TRUE(writer.open(width, height, Sound::None, 0, &error)) << error;
+    for (int i = 0; i < frames; ++i) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                picture[std::size_t(y) * width + x]
+                    = colourAt(x, y, width, height, i == frames - 1);
+        ASSERT_TRUE(writer.push(reinterpret_cast<const uint8_t *>(picture.data()), &error))
+            << error;
+    }
+    ASSERT_EQ(writer.finish(), "");
+    Decoded decoded;
+    decode(writer.file(), width, height, &decoded);
+    ASSERT_EQ(decoded.seconds.size(), std::size_t(frames));
+    for (int i = 0; i < frames; ++i) {
+        EXPECT_NEAR(decoded.seconds[i], double(i) / fps, 0.002) << "frame " << i;
+        // The last frame's new colours may start a scene of their own.
+        EXPECT_TRUE(decoded.keys[i] == (i % (2 * fps) == 0) || i == frames - 1) << "frame " << i;
+    }
+    // Inside each quadrant and at the far corner, within what the encoder loses.
+    for (const auto &[x, y] : { std::pair { width / 4, height / 4 },
+                                { 3 * width / 4, height / 4 },
+                                { width / 4, 3 * height / 4 },
+                                { width - 1, height - 1 } }) {
+        const uint32_t got = decoded.last[std::size_t(y) * width + x];
+        const uint32_t want = colourAt(x, y, width, height, true);
+        for (int shift = 0; shift < 24; shift += 8)
+            EXPECT_NEAR(int(got >> shift & 0xff), int(want >> shift & 0xff), 12)
+                << std::hex << got << " at " << std::dec << x << ',' << y;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encoder, Finish,
-    testing::Values(FinishRow { "finished", Child::Succeeds, "" },
-                    FinishRow { "failed", Child::Fails, "ffmpeg failed (exit status 3)" },
-                    FinishRow { "killed", Child::Crashes, "ffmpeg was killed" },
-                    FinishRow { "hung", Child::Hangs,
-                                "ffmpeg did not finish the file within 0.3 s" },
-                    FinishRow { "not_ours", Child::NotOurs, "cannot tell whether ffmpeg" }),
-    [](const testing::TestParamInfo<FinishRow> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, Take,
+                         testing::Values(TakeRow { 64, 36, 1 }, TakeRow { 322, 182, 62 }));
+
+TEST_F(Encoder, NothingPushedLeavesNothing)
+{
+    AvWriter writer(folder, fps);
+    std::string error;
+    ASSERT_TRUE(writer.open(64, 36, Sound::None, 0, &error)) << error;
+    EXPECT_NE(writer.finish(), "");
+    EXPECT_TRUE(writer.remove(true));
+}
+
+TEST_F(Encoder, RefusesWhatCannotBeWritten)
+{
+    // A file where the folder should be: open says why, and leaves nothing.
+    const std::string notFolder = folder + "/file";
+    ASSERT_EQ(std::system(("touch " + notFolder).c_str()), 0);
+    AvWriter writer(notFolder, fps);
+    std::string error;
+    EXPECT_FALSE(writer.open(64, 36, Sound::None, 0, &error));
+    EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
+    // A file that cannot grow, as on a full disk: a push fails, saying so.
+    AvWriter full(folder, fps);
+    ASSERT_TRUE(full.open(320, 180, Sound::None, 0, &error)) << error;
+    std::vector<uint8_t> noise(320 * 180 * 4);
+    const rlimit was = [] {
+        rlimit limit;
+        getrlimit(RLIMIT_FSIZE, &limit);
+        return limit;
+    }();
+    const rlimit small = { 64 * 1024, was.rlim_max };
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool pushed = true;
+    for (int i = 0; i < 300 && pushed; ++i) {
+        for (uint8_t &byte : noise)
+            byte = uint8_t(std::rand());
+        pushed = full.push(noise.data(), &error);
+    }
+    const std::string finished = full.finish();
+    setrlimit(RLIMIT_FSIZE, &was);
+    EXPECT_FALSE(pushed);
+    EXPECT_NE(error.find("cannot write " + full.file() + ": File too large"), std::string::npos)
+        << error;
+    EXPECT_NE(finished, "");
+}
 
 } // namespace

@@ -1,0 +1,172 @@
+#include "record/soundcapture.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+namespace {
+
+// Ten milliseconds a read: pa_simple_read blocks until it has them all, so
+// this is how late a stop is seen.
+const int chunk = SoundCapture::rate / 100;
+// Two seconds: the encoder takes the sound at every frame.
+const int64_t capacity = 2 * SoundCapture::rate;
+
+double wallNow()
+{
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+struct SoundCapture::Shared
+{
+    std::vector<pa_simple *> sources;
+    double start = 0;
+    std::atomic<bool> stop { false };
+
+    mutable std::mutex lock;
+    std::vector<int16_t> ring = std::vector<int16_t>(capacity * channels);
+    int64_t begin = 0; // the first sample heard
+    int64_t written = 0; // one past the last
+
+    std::mutex endLock;
+    std::condition_variable ended;
+    bool done = false;
+
+    ~Shared()
+    {
+        for (pa_simple *source : sources)
+            pa_simple_free(source);
+    }
+
+    void store(const int16_t *samples, int64_t at)
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        for (int i = 0; i < chunk; ++i) {
+            if (at + i < 0)
+                continue; // heard before the first frame
+            std::copy_n(samples + i * channels, channels,
+                        ring.begin() + ((at + i) % capacity) * channels);
+        }
+        written = std::max<int64_t>(at + chunk, 0);
+    }
+
+    void read()
+    {
+        std::vector<int16_t> mixed(chunk * channels), other(chunk * channels);
+        const size_t bytes = mixed.size() * sizeof(int16_t);
+        bool first = true;
+        int64_t at = 0;
+        int error = 0;
+        while (!stop) {
+            if (pa_simple_read(sources[0], mixed.data(), bytes, &error) < 0)
+                break; // the server went: silence from here
+            if (sources.size() > 1) {
+                if (pa_simple_read(sources[1], other.data(), bytes, &error) < 0)
+                    break;
+                for (size_t i = 0; i < mixed.size(); ++i)
+                    mixed[i] = int16_t(std::clamp(mixed[i] + other[i], -32768, 32767));
+            }
+            if (first) {
+                // Where this chunk's first sample lies on the take's time
+                // line: what came late is preceded by silence.
+                const pa_usec_t latency = pa_simple_get_latency(sources[0], &error);
+                const double heard = wallNow() - double(latency) / 1e6 - double(chunk) / rate;
+                at = std::llround((heard - start) * rate);
+                const std::lock_guard<std::mutex> guard(lock);
+                begin = std::max<int64_t>(at, 0);
+                first = false;
+            }
+            store(mixed.data(), at);
+            at += chunk;
+        }
+        const std::lock_guard<std::mutex> guard(endLock);
+        done = true;
+        ended.notify_all();
+    }
+};
+
+SoundCapture::~SoundCapture()
+{
+    close();
+}
+
+bool SoundCapture::open(Sound sound, double start, std::string *error)
+{
+    close();
+    auto opened = std::make_shared<Shared>();
+    opened->start = start;
+    const pa_sample_spec spec = { PA_SAMPLE_S16NE, rate, channels };
+    pa_buffer_attr attributes;
+    attributes.maxlength = uint32_t(-1);
+    attributes.fragsize = uint32_t(chunk * channels * sizeof(int16_t));
+    const auto connect = [&](const char *device, const char *name) {
+        int code = 0;
+        pa_simple *source = pa_simple_new(nullptr, "zorvi", PA_STREAM_RECORD, device, name, &spec,
+                                          nullptr, &attributes, &code);
+        if (!source) {
+            *error = std::string("the sound server's ") + name
+                + " cannot be read: " + pa_strerror(code);
+            return false;
+        }
+        opened->sources.push_back(source);
+        return true;
+    };
+    // The default output's monitor is what the desktop plays; the default
+    // source is the microphone.
+    if (sound != Sound::Microphone && !connect("@DEFAULT_MONITOR@", "desktop"))
+        return false;
+    if (sound != Sound::Desktop && !connect(nullptr, "microphone"))
+        return false;
+    shared = opened;
+    reader = std::thread([opened] { opened->read(); });
+    return true;
+}
+
+int64_t SoundCapture::available() const
+{
+    if (!shared)
+        return 0;
+    const std::lock_guard<std::mutex> guard(shared->lock);
+    return shared->written;
+}
+
+void SoundCapture::take(int64_t from, int count, int16_t *out) const
+{
+    std::fill_n(out, count * channels, int16_t(0));
+    if (!shared)
+        return;
+    const std::lock_guard<std::mutex> guard(shared->lock);
+    const int64_t kept = std::max(shared->begin, shared->written - capacity);
+    for (int i = 0; i < count; ++i) {
+        const int64_t at = from + i;
+        if (at >= kept && at < shared->written)
+            std::copy_n(shared->ring.begin() + (at % capacity) * channels, channels,
+                        out + i * channels);
+    }
+}
+
+void SoundCapture::close()
+{
+    if (!shared)
+        return;
+    shared->stop = true;
+    std::unique_lock<std::mutex> guard(shared->endLock);
+    // A read returns within its ten milliseconds unless the server hangs:
+    // then the thread keeps what it shares and frees it when it ends.
+    if (shared->ended.wait_for(guard, std::chrono::seconds(1), [this] { return shared->done; })) {
+        guard.unlock();
+        reader.join();
+    } else {
+        guard.unlock();
+        reader.detach();
+    }
+    shared.reset();
+}
