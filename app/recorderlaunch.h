@@ -9,8 +9,8 @@
 class QObject;
 
 // Starts it unless `zorvi --no-record` or ZORVI_NO_RECORD=1 asks for the
-// picker alone, or ffmpeg is missing (a line on standard error and a
-// notification say so).
+// picker alone, or there is no zorvi-settings to start (a line on standard
+// error and a notification say so).
 // What is needed to notice its end lives as long as `owner`.
 void startRecorder(QObject *owner);
 

@@ -1,5 +1,5 @@
-#include "app/recorderlaunch.h"
 #include "app/problemnotice.h"
+#include "app/recorderlaunch.h"
 #include "app/startenvironment.h"
 #include "os/stopsignal.h"
 
@@ -93,15 +93,6 @@ void startRecorder(QObject *owner)
         noticeProblem(off,
                       "No zorvi-settings beside the picker or on the PATH: the capture "
                       "button records nothing. Reinstall Zorvi, then start it again.");
-        return;
-    }
-    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
-        std::fputs("zorvi: no ffmpeg on the PATH: the capture button records nothing "
-                   "(apt install ffmpeg; zorvi --no-record says it is meant)\n",
-                   stderr);
-        noticeProblem(off,
-                      "No ffmpeg: the capture button records nothing. Install ffmpeg "
-                      "(apt install ffmpeg) and start Zorvi again.");
         return;
     }
     // Everything the child needs is made before the fork: after it, in a

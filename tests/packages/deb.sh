@@ -20,7 +20,6 @@ for program in "$root"/usr/bin/*; do
         [[ $(names Depends) == *" ${owner%%:*} "* ]] || fail "$library: '$owner' not in$(names Depends)"
     done
 done
-[[ $(names Recommends) == *" ffmpeg "* ]] || fail "no ffmpeg recommended for record"
 entry() { sed -n "/^\[Desktop Entry/,/^\[/ s/^$1=//p" "$root/usr/share/applications/zorvi.desktop"; }
 compgen -G "$root/usr/share/icons/hicolor/*/apps/$(entry Icon).png" >/dev/null || fail "no icon"
 lintian --fail-on error "$deb" || fail "lintian found errors"
