@@ -57,7 +57,10 @@ bool AvWriter::open(int32_t width, int32_t height, Sound with, double start, std
     if (!reserveTakeFile(folder, &path, error))
         return false;
     const int code = avformat_alloc_output_context2(&format, nullptr, "matroska", path.c_str());
-    bool opened = code >= 0 && (packet = av_packet_alloc()) && openPicture(width, height, error)
+    packet = av_packet_alloc();
+    if (code >= 0 && !packet)
+        *error = "out of memory for the encoder";
+    bool opened = code >= 0 && packet && openPicture(width, height, error)
         && (with == Sound::None || openSound(error)) && openFile(error);
     if (opened && with != Sound::None)
         opened = sound.open(with, start, error);
@@ -189,8 +192,10 @@ bool AvWriter::push(const uint8_t *pixels, std::string *error)
         const int strides[1] = { picture->width * 4 };
         sws_scale(converter, planes, strides, 0, picture->height, picture->data, picture->linesize);
         picture->pts = frames++;
+        // Sound the server no longer sends is silence, so that the muxer
+        // need not hold the picture back for it.
         if (encode(video, videoStream, picture) && audio)
-            encodeSound(sound.available());
+            encodeSound(sound.reading() ? sound.available() : frames * SoundCapture::rate / fps);
     }
     if (!problem.empty())
         *error = problem;
@@ -254,7 +259,8 @@ std::string AvWriter::finish()
         // second, then silence stands for what has not come.
         const int64_t end = frames * SoundCapture::rate / fps;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-        while (sound.available() < end && std::chrono::steady_clock::now() < deadline)
+        while (sound.reading() && sound.available() < end
+               && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         sound.close();
         if (encodeSound(end + samples->nb_samples - 1))

@@ -45,7 +45,7 @@ public:
 
     // The area's pixels now, black where it leaves the screen; null when the
     // source refuses. Two buffers take turns: the pixels stay as they are
-    // until the call after next, so that a pipe may hold them by reference
+    // until the call after next, so that a writer may hold them by reference
     // while the next frame is grabbed.
     virtual const uint8_t *grab(int32_t x, int32_t y) = 0;
 };

@@ -30,6 +30,8 @@ public:
     // How many samples (a sample is one value for each channel) from start
     // have been read so far.
     int64_t available() const;
+    // False once reading has stopped: closed, or the server went.
+    bool reading() const;
     // Copies `count` interleaved S16 samples from sample `from` on: silence
     // where nothing was heard (before the first, or lost to a full buffer).
     void take(int64_t from, int count, int16_t *out) const;

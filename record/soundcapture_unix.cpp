@@ -138,6 +138,14 @@ int64_t SoundCapture::available() const
     return shared->written;
 }
 
+bool SoundCapture::reading() const
+{
+    if (!shared)
+        return false;
+    const std::lock_guard<std::mutex> guard(shared->endLock);
+    return !shared->done;
+}
+
 void SoundCapture::take(int64_t from, int count, int16_t *out) const
 {
     std::fill_n(out, count * channels, int16_t(0));
