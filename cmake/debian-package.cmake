@@ -14,17 +14,19 @@ over a see-through area in an orange-red frame, the region that another
 program captures. Drag it, resize it, step through preset sizes.
 It publishes the region and two switches in a per-user settings key.
 zorvi-settings creates that key, shows, sets and follows its values for
-scripts, and records the region with ffmpeg while capture is switched on.")
+scripts, and records the region, H.264 and Opus in Matroska, while capture
+is switched on.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries come from the programs themselves, so a library linked
 # tomorrow is a dependency tomorrow.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What is loaded at run time, not linked, so no dependency computed from
-# the programs names it: ffmpeg, which record encodes with; in a Wayland
-# session Qt's Wayland platform and the layer-shell integration (sway, KWin)
-# for the frame, and the screen-cast portal for record.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ffmpeg, qtwayland5, layer-shell-qt, xdg-desktop-portal")
+# the programs names it: in a Wayland session Qt's Wayland platform and the
+# layer-shell integration (sway, KWin) for the frame, and the screen-cast
+# portal for record. The encoders record links (FFmpeg's libraries, the
+# sound server's client library) come with the computed dependencies.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qtwayland5, layer-shell-qt, xdg-desktop-portal")
 set(CPACK_STRIP_FILES ON)
 # The build's umask must not reach the package.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

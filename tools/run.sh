@@ -6,7 +6,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-ensure_packages "${build_packages[@]}" ffmpeg
+ensure_packages "${build_packages[@]}"
 # Only what it runs: the tests and benchmarks are the test command's.
 build "$source_dir/build" --target zorvi zorvi-settings
 
