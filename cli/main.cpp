@@ -145,7 +145,7 @@ const char recordHelp[]
       "was on. The sound comes from the sound server (PulseAudio, or PipeWire's):\n"
       "--audio desktop (what the desktop plays, the default output's monitor;\n"
       "unless given), mic (the default input), both, or none; without a server the\n"
-      "takes are video only, said once. All is encoded by ffmpeg, H.264 and Opus in\n"
+      "takes are video only, said once. All is encoded in-process, H.264 and Opus in\n"
       "Matroska, which keeps what was written if anything is killed. Files go to\n"
       "DIR, else to the videos folder (XDG_VIDEOS_DIR in user-dirs.dirs, else\n"
       "~/Videos, created when missing), named zorvi-YYYY-MM-DD_HH-MM-SS.mkv; an\n"
@@ -155,16 +155,17 @@ const char recordHelp[]
       "\"failed\". The desktop's notification service shows each take saved or\n"
       "failed, where the session has one.\n"
       "\n"
-      "A take whose ffmpeg dies (a full disk), or whose sharing the desktop refused or\n"
-      "stopped, ends with the reason; the next starts when capture is switched on\n"
-      "again. While capture is off it sleeps until the key changes. The picker\n"
-      "starts one beside itself, with --wait 10: one runs per user session, and\n"
-      "--wait lets the one before finish its take first. A take that cannot start\n"
-      "(the desktop refused, the folder cannot be written, a frame larger than the\n"
-      "screen) is a \"failed\" event with a null file. Exit status 1 when there is\n"
-      "no key, another record runs (after the wait), no ffmpeg, no X display, or in\n"
-      "a Wayland session no portal (--on-wayland grabs from XWayland instead, which\n"
-      "sees only the X11 windows), each also a notification. Linux only.";
+      "A take whose file cannot be written (a full disk), or whose sharing the\n"
+      "desktop refused or stopped, ends with the reason; the next starts when\n"
+      "capture is switched on again. While capture is off it sleeps until the key\n"
+      "changes. The picker starts one beside itself, with --wait 10: one runs per\n"
+      "user session, and --wait lets the one before finish its take first. A take\n"
+      "that cannot start (the desktop refused, the folder cannot be written, a\n"
+      "frame larger than the screen) is a \"failed\" event with a null file. Exit\n"
+      "status 1 when there is no key, another record runs (after the wait), no X\n"
+      "display, or in a Wayland session no portal (--on-wayland grabs from XWayland\n"
+      "instead, which sees only the X11 windows), each also a notification. Linux\n"
+      "only.";
 
 } // namespace
 
