@@ -147,12 +147,15 @@ void TakeRecorder::begin(const Region &area)
 
 // Hands the encoder the first picture: once it has taken it, it runs and
 // will finish the file whatever happens to us. False, without a take, when
-// it is gone by then; a failure with sound leaves nothing behind for a try
-// without it.
+// a take with sound cannot be opened or its encoder is gone by then; a
+// failure with sound leaves nothing behind for a try without it.
 bool TakeRecorder::startWith(const Region &area, Sound with, double start)
 {
     std::string error;
     if (!writer->open(grabber->frameWidth(), grabber->frameHeight(), with, start, &error)) {
+        // The sound's sources may be what failed: tried again without.
+        if (with != Sound::None)
+            return false;
         refuse(error);
         return true; // nothing to try again
     }

@@ -20,6 +20,7 @@ struct Fake : Clock, TakeSource, Grabber, TakeWriter, TakeReport
     bool has = true;
     std::string refusal; // what prepare or open says, from the next take on
     bool soundFails = false; // the first frame of a take with sound is refused
+    bool soundRefused = false; // a take with sound is not opened at all
     long pushesLeft = 1 << 30;
     std::function<void()> onOpen; // what happens while the encoder starts
     std::vector<std::string> events;
@@ -47,7 +48,7 @@ struct Fake : Clock, TakeSource, Grabber, TakeWriter, TakeReport
         if (onOpen)
             onOpen();
         events.push_back("open " + std::to_string(t / ms) + (withSound ? " sound" : ""));
-        return true;
+        return !(withSound && soundRefused);
     }
     std::string file() const override { return "take.mkv"; }
     bool push(const uint8_t *, std::string *error) override
@@ -148,7 +149,9 @@ INSTANTIATE_TEST_SUITE_P(Recorder, Takes, testing::Values(
     Row { "no_region_then_no_sound", Sound::Desktop, 0,
           [](Fake &fake) { fake.has = false, fake.soundFails = true; },
           { { 300, [](Fake &fake) { fake.has = true; } } }, 500,
-          { "open 300 sound", "open 300", "saved 3 0" } }),
+          { "open 300 sound", "open 300", "saved 3 0" } },
+    Row { "sound_sources_refused", Sound::Both, 0, [](Fake &fake) { fake.soundRefused = true; },
+          { { 300, off(300) } }, 400, { "open 0 sound", "open 0", "saved 3 0" } }),
     [](const testing::TestParamInfo<Row> &info) { return std::string(info.param.name); });
 // clang-format on
 
