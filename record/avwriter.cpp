@@ -45,7 +45,7 @@ bool AvWriter::open(int32_t width, int32_t height, Sound with, double start, std
 {
     close();
     problem.clear();
-    frames = soundAt = 0;
+    frames = soundAt = nextKey = 0;
     // The encoders first: a library built without one leaves no file behind.
     const AVCodec *h264 = avcodec_find_encoder_by_name("libx264");
     const AVCodec *opus = avcodec_find_encoder_by_name("libopus");
@@ -87,8 +87,6 @@ bool AvWriter::openPicture(int32_t width, int32_t height, std::string *error)
     video->pix_fmt = AV_PIX_FMT_YUV420P;
     video->time_base = { 1, fps };
     video->framerate = { fps, 1 };
-    // A key frame every two seconds: a player seeks in the file, and one cut
-    // short plays up to its end.
     video->gop_size = 2 * fps;
     if (format->oformat->flags & AVFMT_GLOBALHEADER)
         video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -178,7 +176,7 @@ std::string AvWriter::file() const
     return path;
 }
 
-bool AvWriter::push(const uint8_t *pixels, std::string *error)
+bool AvWriter::push(const uint8_t *pixels, int64_t frame, std::string *error)
 {
     if (problem.empty() && !format)
         problem = "no take is open";
@@ -191,7 +189,14 @@ bool AvWriter::push(const uint8_t *pixels, std::string *error)
         const uint8_t *const planes[1] = { pixels };
         const int strides[1] = { picture->width * 4 };
         sws_scale(converter, planes, strides, 0, picture->height, picture->data, picture->linesize);
-        picture->pts = frames++;
+        picture->pts = frame;
+        // A key frame every two seconds of the take, however long its
+        // pictures last: a player seeks in the file, and one cut short plays
+        // up to its end.
+        picture->pict_type = frame >= nextKey ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+        if (frame >= nextKey)
+            nextKey = frame + 2 * fps;
+        frames = frame + 1;
         // Sound the server no longer sends is silence, so that the muxer
         // need not hold the picture back for it.
         if (encode(video, videoStream, picture) && audio)
@@ -224,6 +229,10 @@ bool AvWriter::encode(AVCodecContext *codec, AVStream *stream, AVFrame *frame)
     if (code < 0)
         return failed("the encoder", code);
     while ((code = avcodec_receive_packet(codec, packet)) >= 0) {
+        // A picture shows for a tick at least: the file lasts to the end of
+        // its last one, which the take pushes at its last tick.
+        if (codec == video)
+            packet->duration = 1;
         av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
         packet->stream_index = stream->index;
         code = av_interleaved_write_frame(format, packet);

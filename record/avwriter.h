@@ -26,7 +26,7 @@ public:
     bool open(int32_t width, int32_t height, Sound sound, double start,
               std::string *error) override;
     std::string file() const override;
-    bool push(const uint8_t *pixels, std::string *error) override;
+    bool push(const uint8_t *pixels, int64_t frame, std::string *error) override;
     std::string finish() override;
     bool remove(bool onlyEmpty) override;
 
@@ -52,7 +52,8 @@ private:
     AVPacket *packet = nullptr;
     SwsContext *converter = nullptr;
     SoundCapture sound;
-    int64_t frames = 0;
+    int64_t frames = 0; // the ticks the picture covers so far
+    int64_t nextKey = 0;
     int64_t soundAt = 0; // the next sample to encode, counted from the first frame
     std::string problem; // the first error, after which nothing more is written
 };

@@ -45,13 +45,12 @@ int64_t TakeRecorder::step(int64_t now)
     if (taking && now < next)
         return next; // the key changed between two ticks
     if (taking && has && area.width == takeArea.width && area.height == takeArea.height) {
-        // A tick missed is a frame repeated: the take stays as long as
-        // capture was on, however late we are.
+        // A tick missed makes the picture before last longer: the take
+        // stays as long as capture was on, however late we are.
         const long late = long((now - next) / period);
         next += (late + 1) * period;
         dropped += late;
-        if (!repeat(late))
-            return -1;
+        frames += late;
         record(area);
         return taking ? next : -1;
     }
@@ -90,9 +89,12 @@ void TakeRecorder::end(int64_t until)
     const long owed = long((length + period / 2) / period) - frames;
     if (owed > 0) {
         dropped += owed;
-        if (!repeat(owed))
-            return;
+        frames += owed;
     }
+    // The last picture once more at the last tick, which the file's length
+    // is told by.
+    if (shown < frames && !send(frames - 1))
+        return;
     const std::string problem = closeTake();
     if (problem.empty())
         report->saved(writer->file(), double(frames) / fps, frames, dropped);
@@ -133,14 +135,10 @@ void TakeRecorder::begin(const Region &area)
         grabber->release();
         return;
     }
-    // The ticks that pass while the encoder starts show the first picture:
-    // it has started once it takes the second. Up to the click that ended
-    // the take, if a slow start outlasted it.
-    if (!repeat(1))
-        return;
+    // The ticks that pass while the encoder starts show the first picture,
+    // up to the click that ended the take if a slow start outlasted it.
     const int64_t started = source.captureOn() ? clock.now() : source.switchedAt();
-    if (!repeat(long((started - first) / period) + 1 - frames))
-        return;
+    frames = std::max(frames, long((started - first) / period) + 1);
     next = first + frames * period;
     report->recording(writer->file(), area, grabber->frameWidth(), grabber->frameHeight());
 }
@@ -161,9 +159,9 @@ bool TakeRecorder::startWith(const Region &area, Sound with, double start)
     }
     taking = true;
     takeArea = area;
-    frames = dropped = 0;
-    if (writer->push(last, &error)) {
-        ++frames;
+    frames = dropped = shown = 0;
+    if (writer->push(last, 0, &error)) {
+        frames = shown = 1;
         return true;
     }
     const std::string problem = writer->finish();
@@ -202,23 +200,19 @@ void TakeRecorder::record(const Region &area)
         pixels = black.data();
     }
     last = pixels;
-    send();
+    send(frames);
 }
 
-bool TakeRecorder::repeat(long count)
-{
-    for (long i = 0; i < count && taking; ++i)
-        send();
-    return taking;
-}
-
-void TakeRecorder::send()
+// The last picture, at tick `frame`; false when the take had to end.
+bool TakeRecorder::send(long frame)
 {
     std::string error;
-    if (writer->push(last, &error))
-        ++frames;
-    else
+    if (!writer->push(last, frame, &error)) {
         abandon(error);
+        return false;
+    }
+    frames = shown = frame + 1;
+    return true;
 }
 
 // Ends the take's file and lets go of the frame source (a portal's sharing

@@ -65,7 +65,7 @@ public:
     // nothing is to happen until the key changes: capture is off, or waits.
     int64_t step(int64_t now);
     // Ends the take as of `until` (now unless given): the ticks up to then
-    // that it is behind by, a slow encoder's, repeat the last picture, so
+    // that it is behind by, a slow encoder's, show the last picture, so
     // that it lasts as long as capture was on.
     void end(int64_t until = -1);
 
@@ -74,8 +74,7 @@ private:
     bool startWith(const Region &area, Sound with, double start);
     bool soundServer();
     void record(const Region &area);
-    bool repeat(long count);
-    void send();
+    bool send(long frame);
     std::string closeTake();
     void abandon(const std::string &why);
     void refuse(const std::string &why);
@@ -92,8 +91,9 @@ private:
 
     bool taking = false;
     Region takeArea; // the store's size, against which a resize is told
-    long frames = 0;
-    long dropped = 0;
+    long frames = 0; // the ticks the take covers so far
+    long dropped = 0; // of those, the ones missed
+    long shown = 0; // one past the tick of the last picture pushed
     int64_t switchedOn = -1; // when capture was switched on; -1 while off
     int64_t first = 0; // the take's first tick
     int64_t next = 0; // the take's next tick

@@ -25,10 +25,12 @@ public:
         = 0;
     // The file open, or opened last.
     virtual std::string file() const = 0;
-    // Hands a frame over; false, with *error, when the encoder took not all
-    // of it (it has gone). The pixels may be grabbed into again once the
-    // frame after them has been pushed.
-    virtual bool push(const uint8_t *pixels, std::string *error) = 0;
+    // Hands over the picture of tick `frame`, counted from the take's first
+    // (0): it shows until the next one pushed, so a tick missed is a longer
+    // frame, not the picture again. False, with *error, when the encoder took
+    // not all of it (it has gone). The pixels may be grabbed into again once
+    // the frame after them has been pushed.
+    virtual bool push(const uint8_t *pixels, int64_t frame, std::string *error) = 0;
     // Ends the file: the empty string when it is whole, else what went wrong.
     virtual std::string finish() = 0;
     // Removes the file, or only when nothing was written to it: true when

@@ -36,6 +36,7 @@ struct Decoded
     std::vector<double> seconds; // each frame's time
     std::vector<bool> keys;
     std::vector<uint32_t> last; // the last frame, 32-bit BGR
+    double length = 0; // the file's, in seconds
 };
 
 // The file's picture, in the order a player shows it.
@@ -44,6 +45,7 @@ void decode(const std::string &file, int width, int height, Decoded *out)
     AVFormatContext *format = nullptr;
     ASSERT_EQ(avformat_open_input(&format, file.c_str(), nullptr, nullptr), 0) << file;
     ASSERT_GE(avformat_find_stream_info(format, nullptr), 0);
+    out->length = double(format->duration) / AV_TIME_BASE;
     const AVStream *stream = format->streams[0];
     AVCodecContext *codec
         = avcodec_alloc_context3(avcodec_find_decoder(stream->codecpar->codec_id));
@@ -94,6 +96,7 @@ protected:
 struct TakeRow
 {
     int width, height, frames;
+    int step; // the ticks from one picture to the next: a late recorder's longer frames
 };
 class Take : public Encoder, public testing::WithParamInterface<TakeRow>
 {
@@ -101,7 +104,7 @@ class Take : public Encoder, public testing::WithParamInterface<TakeRow>
 
 TEST_P(Take, DecodesAsPushed)
 {
-    const auto [width, height, frames] = GetParam();
+    const auto [width, height, frames, step] = GetParam();
     std::vector<uint32_t> picture(std::size_t(width) * height);
     AvWriter writer(folder, fps);
     std::string error;
@@ -111,7 +114,7 @@ TEST_P(Take, DecodesAsPushed)
             for (int x = 0; x < width; ++x)
                 picture[std::size_t(y) * width + x]
                     = colourAt(x, y, width, height, i == frames - 1);
-        ASSERT_TRUE(writer.push(reinterpret_cast<const uint8_t *>(picture.data()), &error))
+        ASSERT_TRUE(writer.push(reinterpret_cast<const uint8_t *>(picture.data()), i * step, &error))
             << error;
     }
     ASSERT_EQ(writer.finish(), "");
@@ -119,10 +122,14 @@ TEST_P(Take, DecodesAsPushed)
     decode(writer.file(), width, height, &decoded);
     ASSERT_EQ(decoded.seconds.size(), std::size_t(frames));
     for (int i = 0; i < frames; ++i) {
-        EXPECT_NEAR(decoded.seconds[i], double(i) / fps, 0.002) << "frame " << i;
-        // The last frame's new colours may start a scene of their own.
-        EXPECT_TRUE(decoded.keys[i] == (i % (2 * fps) == 0) || i == frames - 1) << "frame " << i;
+        EXPECT_NEAR(decoded.seconds[i], double(i * step) / fps, 0.002) << "frame " << i;
+        // Every two seconds; the last frame's new colours may start a scene
+        // of their own.
+        EXPECT_TRUE(decoded.keys[i] == (i * step % (2 * fps) == 0) || i == frames - 1)
+            << "frame " << i;
     }
+    // To the end of the last picture's tick.
+    EXPECT_NEAR(decoded.length, double((frames - 1) * step + 1) / fps, 0.002);
     // Inside each quadrant and at the far corner, within what the encoder loses.
     for (const auto &[x, y] : { std::pair { width / 4, height / 4 },
                                 { 3 * width / 4, height / 4 },
@@ -137,7 +144,8 @@ TEST_P(Take, DecodesAsPushed)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, Take,
-                         testing::Values(TakeRow { 64, 36, 1 }, TakeRow { 322, 182, 62 }));
+                         testing::Values(TakeRow { 64, 36, 1, 1 }, TakeRow { 322, 182, 62, 1 },
+                                         TakeRow { 160, 90, 62, 3 }));
 
 TEST_F(Encoder, NothingPushedLeavesNothing)
 {
@@ -173,7 +181,7 @@ TEST_F(Encoder, RefusesWhatCannotBeWritten)
     for (int i = 0; i < 300 && pushed; ++i) {
         for (uint8_t &byte : noise)
             byte = uint8_t(std::rand());
-        pushed = full.push(noise.data(), &error);
+        pushed = full.push(noise.data(), i, &error);
     }
     const std::string finished = full.finish();
     setrlimit(RLIMIT_FSIZE, &was);

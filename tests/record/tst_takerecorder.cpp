@@ -45,23 +45,35 @@ struct Fake : Clock, TakeSource, Grabber, TakeWriter, TakeReport
     bool open(int32_t, int32_t, Sound sound, double, std::string *) override
     {
         withSound = sound != Sound::None;
+        pushed.clear();
         if (onOpen)
             onOpen();
         events.push_back("open " + std::to_string(t / ms) + (withSound ? " sound" : ""));
         return !(withSound && soundRefused);
     }
     std::string file() const override { return "take.mkv"; }
-    bool push(const uint8_t *, std::string *error) override
+    bool push(const uint8_t *, int64_t frame, std::string *error) override
     {
-        return (!(withSound && soundFails) && pushesLeft-- > 0) || (*error = "gone", false);
+        EXPECT_GT(frame, pushed.empty() ? -1 : pushed.back()) << "ticks out of order";
+        if ((withSound && soundFails) || pushesLeft-- <= 0)
+            return *error = "gone", false;
+        pushed.push_back(frame);
+        return true;
     }
     std::string finish() override { return {}; }
     bool remove(bool) override { return false; }
 
     void recording(const std::string &, const Region &, int32_t, int32_t) override { }
     // clang-format off
+    // The pictures pushed too: a tick missed is no picture more, and the
+    // last tick has one, so that the file lasts the take's length.
     void saved(const std::string &, double, long frames, long dropped) override
-    { events.push_back("saved " + std::to_string(frames) + " " + std::to_string(dropped)); }
+    {
+        events.push_back("saved " + std::to_string(frames) + " " + std::to_string(dropped) + " "
+                         + std::to_string(pushed.size()));
+        EXPECT_EQ(pushed.back(), frames - 1);
+        pushed.clear();
+    }
     void failed(const std::string &, bool, const std::string &reason, long frames) override
     { events.push_back("failed " + reason + " " + std::to_string(frames)); }
     void refused(const std::string &why, bool) override { events.push_back("refused " + why); }
@@ -69,6 +81,7 @@ struct Fake : Clock, TakeSource, Grabber, TakeWriter, TakeReport
     void note(const std::string &) override { }
 
     bool withSound = false;
+    std::vector<int64_t> pushed; // the ticks of this take's pictures
 };
 
 using Action = std::function<void(Fake &)>;
@@ -124,34 +137,34 @@ const Action on = [](Fake &fake) { fake.on = true, fake.switched = fake.t; };
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Recorder, Takes, testing::Values(
     Row { "on_time", Sound::None, 0, {}, { { 1000, off(1000) } }, 1100,
-          { "open 0", "saved 10 0" } },
+          { "open 0", "saved 10 0 10" } },
     Row { "ticks_late", Sound::None, 250, {}, { { 1000, off(1000) } }, 1100,
-          { "open 0", "saved 10 6" } },
+          { "open 0", "saved 10 6 4" } },
     Row { "woke_late", Sound::None, 0, startAt(400), { { 1000, off(1000) } }, 1100,
-          { "open 400", "saved 10 0" } },
+          { "open 400", "saved 10 0 6" } },
     // Found on long before: the take keeps a second of it.
     Row { "found_on", Sound::None, 0, startAt(2500), { { 3000, off(3000) } }, 3100,
-          { "open 2500", "saved 15 0" } },
+          { "open 2500", "saved 15 0 5" } },
     Row { "off_while_the_encoder_starts", Sound::None, 0,
           [](Fake &fake) { fake.onOpen = [&fake] { fake.t = 700 * ms, off(300)(fake); }; },
-          {}, 1000, { "open 700", "saved 4 0" } },
+          {}, 1000, { "open 700", "saved 4 0 2" } },
     // Followed within one file; a new file once the corner is let go.
     Row { "follow", Sound::None, 0, {},
           { { 250, [](Fake &fake) { fake.region.x = 300; } }, { 500, off(500) } }, 600,
-          { "open 0", "saved 5 0" } },
+          { "open 0", "saved 5 0 5" } },
     Row { "resize", Sound::None, 0, {}, { { 500, resize(60) }, { 650, resize(56) } }, 1300,
-          { "open 0", "saved 5 0", "open 1150", "saved 2 0" } },
+          { "open 0", "saved 5 0 5", "open 1150", "saved 2 0 2" } },
     Row { "refused_then_failed", Sound::None, 0,
           [](Fake &fake) { fake.refusal = "off every screen"; },
           { { 200, [](Fake &fake) { fake.refusal.clear(); } }, { 300, off(300) }, { 400, on },
             { 500, [](Fake &fake) { fake.pushesLeft = 2; } } },
-          800, { "refused off every screen", "open 400", "failed gone 4" } },
+          800, { "refused off every screen", "open 400", "failed gone 3" } },
     Row { "no_region_then_no_sound", Sound::Desktop, 0,
           [](Fake &fake) { fake.has = false, fake.soundFails = true; },
           { { 300, [](Fake &fake) { fake.has = true; } } }, 500,
-          { "open 300 sound", "open 300", "saved 3 0" } },
+          { "open 300 sound", "open 300", "saved 3 0 3" } },
     Row { "sound_sources_refused", Sound::Both, 0, [](Fake &fake) { fake.soundRefused = true; },
-          { { 300, off(300) } }, 400, { "open 0 sound", "open 0", "saved 3 0" } }),
+          { { 300, off(300) } }, 400, { "open 0 sound", "open 0", "saved 3 0 3" } }),
     [](const testing::TestParamInfo<Row> &info) { return std::string(info.param.name); });
 // clang-format on
 
