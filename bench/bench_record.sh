@@ -79,7 +79,7 @@ record_run() { # LABEL MOVE
     length=$(sed -n 's/.*"saved".*"seconds":\([0-9.]*\).*/\1/p' "$home/out")
     local s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
     # Delivered: the frames of the whole take that were grabbed anew, not
-    # repeated for a tick missed.
+    # held over a tick missed.
     echo "$1 fps=$(rate $((frames - dropped)) "$length")" \
         "dropped=$dropped cpu_pct=$(pct $((r1 - r0)) "$s")" \
         "xserver_cpu_pct=$(pct $((s1 - s0)) "$s")"
@@ -125,7 +125,7 @@ while True: time.sleep(1 / 30)' &
     echo "record off wakeups_per_s=$(rate $((r1 - r0)) "$s") ticking_wakeups_per_s=$(rate $((w1 - w0)) "$s")"
 }
 # A take while two busy loops hold both cores: its length against the time
-# capture was on, and the ticks it had to repeat.
+# capture was on, and the ticks it missed.
 hog_run() {
     "$zs" record --json --dir "$home/videos" >"$home/out" &
     local recorder=$! hogs=() t0 t1

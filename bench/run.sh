@@ -267,7 +267,7 @@ if [ -s "$out/record" ]; then
     t=$(field record take_s "record hog")
     c=$(field record wall_s "record hog")
     d=$(field record dropped "record hog")
-    row "a take under a CPU hog on both cores: its length, $d ticks repeated" "$t s" \
+    row "a take under a CPU hog on both cores: its length, $d ticks missed" "$t s" \
         "$c s, capture on by the wall clock" "$(calc "$t - $c" 3) s" \
         "within a frame (±0.033 s): $(verdict "($t - $c) ^ 2 <= 0.0333 ^ 2")"
     r=$(field record cpu_pct "record idle")
