@@ -60,17 +60,20 @@ std::string videosFolderFrom(const std::string &userDirs, const std::string &hom
     return folder;
 }
 
-void drawPointer(uint8_t *frame, int32_t width, int32_t height, const uint32_t *image,
-                 int32_t imageWidth, int32_t imageHeight, int32_t x, int32_t y)
+void drawPointer(uint8_t *frame, int32_t width, int32_t height, const PointerImage &pointer,
+                 int32_t x, int32_t y)
 {
     // The image is small, its place anything the server says: in 64 bits.
-    const int64_t left = std::max<int64_t>(x, 0);
-    const int64_t top = std::max<int64_t>(y, 0);
-    const int64_t right = std::min<int64_t>(int64_t(x) + imageWidth, width);
-    const int64_t bottom = std::min<int64_t>(int64_t(y) + imageHeight, height);
+    const int64_t imageX = int64_t(x) - pointer.hotX;
+    const int64_t imageY = int64_t(y) - pointer.hotY;
+    const int64_t left = std::max<int64_t>(imageX, 0);
+    const int64_t top = std::max<int64_t>(imageY, 0);
+    const int64_t right = std::min<int64_t>(imageX + pointer.width, width);
+    const int64_t bottom = std::min<int64_t>(imageY + pointer.height, height);
     for (int64_t row = top; row < bottom; ++row) {
         for (int64_t column = left; column < right; ++column) {
-            const uint32_t pixel = image[(row - y) * imageWidth + (column - x)];
+            const uint32_t pixel
+                = pointer.pixels[(row - imageY) * pointer.width + (column - imageX)];
             const uint32_t keep = 255 - (pixel >> 24);
             uint8_t *out = frame + (row * width + column) * 4;
             // Premultiplied: the colour plus what shows through of the frame.

@@ -37,11 +37,19 @@ std::string takeFileName(const std::tm &local, int attempt);
 // absolute path); empty when it names none.
 std::string videosFolderFrom(const std::string &userDirs, const std::string &home);
 
-// Draws a pointer image (premultiplied ARGB, one 32-bit value a pixel, as
-// the X server gives it) over a frame of 32-bit BGR pixels, its top-left
-// corner at (x, y) of the frame; what falls outside the frame is left out.
-void drawPointer(uint8_t *frame, int32_t width, int32_t height, const uint32_t *image,
-                 int32_t imageWidth, int32_t imageHeight, int32_t x, int32_t y);
+// A pointer's image: premultiplied ARGB, one 32-bit value a pixel, as the X
+// server gives it; the hot spot is the pixel that stands where the pointer is.
+struct PointerImage
+{
+    const uint32_t *pixels;
+    int32_t width, height;
+    int32_t hotX, hotY;
+};
+
+// Draws the pointer over a frame of 32-bit BGR pixels, its hot spot at
+// (x, y) of the frame; what falls outside the frame is left out.
+void drawPointer(uint8_t *frame, int32_t width, int32_t height, const PointerImage &pointer,
+                 int32_t x, int32_t y);
 
 // TEXT as a JSON string, quotes included.
 std::string jsonString(const std::string &text);

@@ -161,8 +161,9 @@ const uint8_t *X11Grabber::withPointer(uint8_t *frame, xcb_xfixes_get_cursor_ima
         xcb_xfixes_get_cursor_image_reply(connection, cookie, nullptr), &std::free);
     if (cursor)
         drawPointer(frame, areaWidth, areaHeight,
-                    xcb_xfixes_get_cursor_image_cursor_image(cursor.get()), cursor->width,
-                    cursor->height, cursor->x - cursor->xhot - x, cursor->y - cursor->yhot - y);
+                    { xcb_xfixes_get_cursor_image_cursor_image(cursor.get()), cursor->width,
+                      cursor->height, cursor->xhot, cursor->yhot },
+                    cursor->x - x, cursor->y - y);
     return frame;
 }
 

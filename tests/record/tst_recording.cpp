@@ -80,8 +80,8 @@ TEST(Recording, VideosFolderFromUserDirs)
 struct PointerRow
 {
     const char *name;
-    int32_t x, y; // the image's top-left corner in a 4 x 3 frame
-    uint32_t pixel; // the 2 x 2 image's every pixel, premultiplied ARGB
+    int32_t x, y; // where the pointer stands in a 4 x 3 frame
+    uint32_t pixel; // the 2 x 2 image's every pixel, premultiplied ARGB; its hot spot (1, 1)
     std::vector<uint8_t> blue; // the frame's blue bytes after, row by row
 };
 
@@ -95,7 +95,7 @@ TEST_P(Pointer, IsDrawnOverTheFrameAndClipped)
     // Every pixel of the frame 0x64 (100) in each colour.
     std::vector<uint8_t> frame(4 * 3 * 4, 100);
     const uint32_t image[4] = { row.pixel, row.pixel, row.pixel, row.pixel };
-    drawPointer(frame.data(), 4, 3, image, 2, 2, row.x, row.y);
+    drawPointer(frame.data(), 4, 3, { image, 2, 2, 1, 1 }, row.x, row.y);
     std::vector<uint8_t> blue;
     for (std::size_t i = 0; i < frame.size(); i += 4)
         blue.push_back(frame[i]);
@@ -109,15 +109,15 @@ TEST_P(Pointer, IsDrawnOverTheFrameAndClipped)
 const uint8_t _ = 100;
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Recording, Pointer, testing::Values(
-    PointerRow { "opaque_white", 1, 1, 0xffffffff, { _, _, _, _,  _, 255, 255, _,  _, 255, 255, _ } },
-    PointerRow { "transparent", 1, 1, 0x00000000, { _, _, _, _,  _, _, _, _,  _, _, _, _ } },
+    PointerRow { "opaque_white", 2, 2, 0xffffffff, { _, _, _, _,  _, 255, 255, _,  _, 255, 255, _ } },
+    PointerRow { "transparent", 2, 2, 0x00000000, { _, _, _, _,  _, _, _, _,  _, _, _, _ } },
     // Half covered by black: half of what lies below shows.
-    PointerRow { "half_black", 0, 0, 0x80000000, { 50, 50, _, _,  50, 50, _, _,  _, _, _, _ } },
+    PointerRow { "half_black", 1, 1, 0x80000000, { 50, 50, _, _,  50, 50, _, _,  _, _, _, _ } },
     // Premultiplied: 0x40 of colour at alpha 0x80 adds to half the frame.
-    PointerRow { "half_grey", 2, 1, 0x80404040, { _, _, _, _,  _, _, 114, 114,  _, _, 114, 114 } },
-    PointerRow { "over_the_top_left", -1, -1, 0xff000000, { 0, _, _, _,  _, _, _, _,  _, _, _, _ } },
-    PointerRow { "over_the_bottom_right", 3, 2, 0xff000000, { _, _, _, _,  _, _, _, _,  _, _, _, 0 } },
-    PointerRow { "off_the_frame", 4, 0, 0xff000000, { _, _, _, _,  _, _, _, _,  _, _, _, _ } },
+    PointerRow { "half_grey", 3, 2, 0x80404040, { _, _, _, _,  _, _, 114, 114,  _, _, 114, 114 } },
+    PointerRow { "over_the_top_left", 0, 0, 0xff000000, { 0, _, _, _,  _, _, _, _,  _, _, _, _ } },
+    PointerRow { "over_the_bottom_right", 4, 3, 0xff000000, { _, _, _, _,  _, _, _, _,  _, _, _, 0 } },
+    PointerRow { "off_the_frame", 5, 1, 0xff000000, { _, _, _, _,  _, _, _, _,  _, _, _, _ } },
     PointerRow { "far_off_without_overflow", INT_MAX, INT_MIN, 0xff000000, { _, _, _, _,  _, _, _, _,  _, _, _, _ } }),
     [](const testing::TestParamInfo<PointerRow> &info) { return std::string(info.param.name); });
 // clang-format on
