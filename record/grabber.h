@@ -48,6 +48,10 @@ public:
     // until the call after next, so that a writer may hold them by reference
     // while the next frame is grabbed.
     virtual const uint8_t *grab(int32_t x, int32_t y) = 0;
+    // The last grab gave the picture of the one before again: the area
+    // stayed where it was and nothing in it changed, the pointer included.
+    // False when that cannot be told.
+    virtual bool unchanged() const { return false; }
 };
 
 #endif // GRABBER_H

@@ -194,6 +194,12 @@ void TakeRecorder::record(const Region &area)
         return;
     }
     const uint8_t *pixels = grabber->grab(area.x, area.y);
+    // A picture that has not changed lasts a tick longer, not encoded again;
+    // still pushed once a second, so that a file cut short keeps its length.
+    if (pixels && pixels == last && grabber->unchanged() && frames + 1 - shown < fps) {
+        ++frames;
+        return;
+    }
     if (!pixels) {
         // Black: the picture before may have gone with the source's buffers.
         ++dropped;

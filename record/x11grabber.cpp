@@ -15,6 +15,16 @@ X11Grabber::~X11Grabber()
         xcb_disconnect(connection);
 }
 
+void X11Grabber::release()
+{
+    if (damage)
+        xcb_damage_destroy(connection, damage);
+    damage = 0;
+    last = nullptr;
+    same = false;
+    xcb_flush(connection);
+}
+
 bool X11Grabber::open(std::string *error)
 {
     const char *variable = std::getenv("DISPLAY");
@@ -57,6 +67,13 @@ bool X11Grabber::open(std::string *error)
     } else {
         pointer = false;
     }
+    const xcb_query_extension_reply_t *damages
+        = xcb_get_extension_data(connection, &xcb_damage_id);
+    if (damages && damages->present) {
+        std::free(xcb_damage_query_version_reply(
+            connection, xcb_damage_query_version(connection, 1, 1), nullptr));
+        damageEvent = damages->first_event;
+    }
     return true;
 }
 
@@ -88,18 +105,62 @@ bool X11Grabber::prepare(const Region &area, std::string *error)
     }
     if (!shm)
         detach();
+    // Each rectangle drawn on the screen from now on, while the take runs:
+    // only then, so that no reports pile up while capture is off.
+    release();
+    if (damageEvent) {
+        damage = xcb_generate_id(connection);
+        xcb_damage_create(connection, damage, root, XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
+    }
     return true;
+}
+
+// Whether anything was drawn over the area since the last look. Called after
+// a round trip, so that every report of what came before it is in.
+bool X11Grabber::damagedAt(int32_t x, int32_t y)
+{
+    bool damaged = false;
+    while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
+        if (damageEvent && (event->response_type & 0x7f) == damageEvent + XCB_DAMAGE_NOTIFY) {
+            const xcb_rectangle_t &area
+                = reinterpret_cast<xcb_damage_notify_event_t *>(event)->area;
+            ScreenPart part;
+            damaged |= screenPart({ x - area.x, y - area.y, areaWidth, areaHeight }, area.width,
+                                  area.height, &part);
+        }
+        std::free(event);
+    }
+    return damaged;
 }
 
 const uint8_t *X11Grabber::grab(int32_t x, int32_t y)
 {
+    // The pointer first: its reply is also the round trip after which the
+    // damage reports are all in.
+    Cursor cursor(nullptr, &std::free);
+    if (pointer)
+        cursor.reset(xcb_xfixes_get_cursor_image_reply(
+            connection, xcb_xfixes_get_cursor_image(connection), nullptr));
+    else if (damage)
+        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    const bool damaged = damagedAt(x, y);
+    const uint32_t serial = cursor ? cursor->cursor_serial : 0;
+    const int16_t pointerX = cursor ? cursor->x : 0;
+    const int16_t pointerY = cursor ? cursor->y : 0;
+    same = damage && last && !damaged && x == lastX && y == lastY && serial == lastCursor
+        && pointerX == cursorX && pointerY == cursorY;
+    if (same)
+        return last;
+    last = image(x, y, cursor);
+    lastX = x, lastY = y, lastCursor = serial, cursorX = pointerX, cursorY = pointerY;
+    return last;
+}
+
+const uint8_t *X11Grabber::image(int32_t x, int32_t y, const Cursor &cursor)
+{
     turn ^= 1;
     std::vector<uint8_t> &frame = buffers[turn].frame;
     uint8_t *const shared = buffers[turn].shared;
-    // Asked first, so that its answer travels with the image's.
-    xcb_xfixes_get_cursor_image_cookie_t cursor {};
-    if (pointer)
-        cursor = xcb_xfixes_get_cursor_image(connection);
     ScreenPart part;
     if (!screenPart({ x, y, areaWidth, areaHeight }, screenWidth, screenHeight, &part)) {
         std::memset(frame.data(), 0, frame.size());
@@ -133,11 +194,8 @@ const uint8_t *X11Grabber::grab(int32_t x, int32_t y)
                           int16_t(part.screenY), uint16_t(part.width), uint16_t(part.height), ~0u),
             &error));
         std::free(error);
-        if (!plain || xcb_get_image_data_length(plain.get()) < part.width * part.height * 4) {
-            if (pointer)
-                xcb_discard_reply(connection, cursor.sequence);
+        if (!plain || xcb_get_image_data_length(plain.get()) < part.width * part.height * 4)
             return nullptr;
-        }
         pixels = xcb_get_image_data(plain.get());
         if (whole) {
             std::memcpy(frame.data(), pixels, frame.size());
@@ -152,13 +210,9 @@ const uint8_t *X11Grabber::grab(int32_t x, int32_t y)
     return withPointer(frame.data(), cursor, x, y);
 }
 
-const uint8_t *X11Grabber::withPointer(uint8_t *frame, xcb_xfixes_get_cursor_image_cookie_t cookie,
-                                       int32_t x, int32_t y)
+const uint8_t *X11Grabber::withPointer(uint8_t *frame, const Cursor &cursor, int32_t x,
+                                       int32_t y)
 {
-    if (!pointer)
-        return frame;
-    std::unique_ptr<xcb_xfixes_get_cursor_image_reply_t, decltype(&std::free)> cursor(
-        xcb_xfixes_get_cursor_image_reply(connection, cookie, nullptr), &std::free);
     if (cursor)
         drawPointer(frame, areaWidth, areaHeight,
                     { xcb_xfixes_get_cursor_image_cursor_image(cursor.get()), cursor->width,

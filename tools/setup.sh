@@ -9,7 +9,7 @@
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 build_packages=(cmake g++ make qtbase5-dev libqt5x11extras5-dev libcli11-dev libxcb1-dev libxcb-shm0-dev
-    libxcb-xfixes0-dev libsystemd-dev libxcb-shape0-dev qtbase5-private-dev liblayershellqtinterface-dev
+    libxcb-xfixes0-dev libxcb-damage0-dev libsystemd-dev libxcb-shape0-dev qtbase5-private-dev liblayershellqtinterface-dev
     layer-shell-qt qtwayland5 libwayland-dev wayland-protocols pkg-config libpipewire-0.3-dev
     plasma-wayland-protocols googletest libgtest-dev fonts-dejavu-core
     libavcodec-dev libavformat-dev libswscale-dev libavutil-dev libpulse-dev)

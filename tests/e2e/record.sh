@@ -94,13 +94,22 @@ within 20 eval '[ "$(events recording)" = 3 ]' || fail "no take started"
 # Slowly, as a hand does: a step every 50 ms, each a new size.
 drag_slowly 1709 928 1609 872
 within 10 at 1110 570 500 302 || fail "not resized: $(geometry)"
+# A picture that changes 20 times a second under the frame that stays.
+convert -size 200x100 xc:red "$tmp/red.ppm" && convert -size 200x100 xc:blue "$tmp/blue.ppm"
+animate -geometry +1250+650 -delay 5 "$tmp/red.ppm" "$tmp/blue.ppm" &
+animation=$!
 inner=$(even_inner)
 within 20 eval '[ "$(field recording \$ size)" = "${inner/,/x}" ]' || fail "no take of the new size $inner"
 sleep 1
 click_capture 1300 580
 within 30 eval '[ "$(events saved)" = 4 ]' || fail "not saved: $(cat "$tmp/out")"
+kill $animation
 same "$(events recording)" 4
-same "$(probe "$(field saved 4 file)" | cut -d, -f1-2)" "$inner"
+file=$(field saved 4 file)
+same "$(probe "$file" | cut -d, -f1-2)" "$inner"
+# Each change is a picture of its own: at least 10 a second.
+lasts "$file" v && awk -v n="$(probe "$file" | cut -d, -f3)" -v l="$length" 'BEGIN { exit !(n >= 10 * l) }' ||
+    fail "$(probe "$file" | cut -d, -f3) pictures in $length s of a changing screen"
 
 # notified SUMMARY BODY-PATTERN: a critical notification of ours says so.
 notified() {

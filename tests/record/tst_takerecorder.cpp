@@ -21,6 +21,7 @@ struct Fake : Clock, TakeSource, Grabber, TakeWriter, TakeReport
     std::string refusal; // what prepare or open says, from the next take on
     bool soundFails = false; // the first frame of a take with sound is refused
     bool soundRefused = false; // a take with sound is not opened at all
+    bool still = false; // the picture never changes
     long pushesLeft = 1 << 30;
     std::function<void()> onOpen; // what happens while the encoder starts
     std::vector<std::string> events;
@@ -40,6 +41,7 @@ struct Fake : Clock, TakeSource, Grabber, TakeWriter, TakeReport
     std::size_t frameBytes() const override { return pixels.size(); }
     bool broken() const override { return false; }
     const uint8_t *grab(int32_t x, int32_t) override { return grabbedX = x, pixels.data(); }
+    bool unchanged() const override { return still; }
 
     bool soundServer(std::string *) override { return true; }
     bool open(int32_t, int32_t, Sound sound, double, std::string *) override
@@ -140,6 +142,9 @@ INSTANTIATE_TEST_SUITE_P(Recorder, Takes, testing::Values(
           { "open 0", "saved 10 0 10" } },
     Row { "ticks_late", Sound::None, 250, {}, { { 1000, off(1000) } }, 1100,
           { "open 0", "saved 10 6 4" } },
+    // Pushed once a second, and at the last tick.
+    Row { "still_picture", Sound::None, 0, [](Fake &fake) { fake.still = true; },
+          { { 2500, off(2500) } }, 2600, { "open 0", "saved 25 0 4" } },
     Row { "woke_late", Sound::None, 0, startAt(400), { { 1000, off(1000) } }, 1100,
           { "open 400", "saved 10 0 6" } },
     // Found on long before: the take keeps a second of it.
