@@ -271,8 +271,10 @@ std::string AvWriter::finish()
         while (sound.reading() && sound.available() < end
                && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // Taken before the capture closes: what it holds goes with it.
+        const bool taken = encodeSound(end + samples->nb_samples - 1);
         sound.close();
-        if (encodeSound(end + samples->nb_samples - 1))
+        if (taken)
             encode(audio, audioStream, nullptr);
     }
     if (problem.empty())
