@@ -103,13 +103,13 @@ bool SoundCapture::open(Sound sound, double start, std::string *error)
     close();
     auto opened = std::make_shared<Shared>();
     opened->start = start;
-    const pa_sample_spec spec = { PA_SAMPLE_S16NE, rate, channels };
+    const pa_sample_spec sampling = { PA_SAMPLE_S16NE, rate, channels };
     pa_buffer_attr attributes;
     attributes.maxlength = uint32_t(-1);
     attributes.fragsize = uint32_t(chunk * channels * sizeof(int16_t));
     const auto connect = [&](const char *device, const char *name) {
         int code = 0;
-        pa_simple *source = pa_simple_new(nullptr, "zorvi", PA_STREAM_RECORD, device, name, &spec,
+        pa_simple *source = pa_simple_new(nullptr, "zorvi", PA_STREAM_RECORD, device, name, &sampling,
                                           nullptr, &attributes, &code);
         if (!source) {
             *error = std::string("the sound server's ") + name
