@@ -21,7 +21,8 @@ pactl set-default-sink sync
 for value in start_x=108 start_y=90 capture_width=324 capture_height=204 capture_border=2; do
     "$zs" set "${value%=*}" "${value#*=}" || exit 1
 done
-# The beeps, paced by the system clock, and the flashes, the desktop's
+# The beeps, paced by the system clock and switched on to the sample (not to
+# the 21 ms frame a volume filter works in), and the flashes, the desktop's
 # background turned white on the same clock: the start of each second from
 # t0, for 0.2 s.
 t0=$(($(date +%s) + 2))
@@ -37,7 +38,7 @@ for k in range(count):
     subprocess.run(["xsetroot", "-solid", "black"])
 END
 (python3 -c "import time; time.sleep(max(0, $t0 - time.time()))" &&
-    exec ffmpeg -nostdin -v quiet -re -f lavfi -i "sine=f=1000:r=48000,volume='if(lt(mod(t,1),0.2),0.5,0)':eval=frame" \
+    exec ffmpeg -nostdin -v quiet -re -f lavfi -i "aevalsrc='0.5*sin(2*PI*1000*t)*lt(mod(t,1),0.2)':s=48000" \
         -f pulse default) &
 sleep 3
 "$zs" record --json --dir "$tmp" >"$tmp/out" 2>"$tmp/err" &

@@ -24,8 +24,9 @@ public:
     SoundCapture &operator=(const SoundCapture &) = delete;
 
     // Connects to the sources of `sound` and starts reading them; samples
-    // are counted from the wall-clock instant `start`. False, with *error,
-    // when a source cannot be opened.
+    // are placed by when they were heard, from the wall-clock instant
+    // `start`, however fast the sound card counts. False, with *error, when
+    // a source cannot be opened.
     bool open(Sound sound, double start, std::string *error);
     // How many samples (a sample is one value for each channel) from start
     // have been read so far.

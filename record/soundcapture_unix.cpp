@@ -1,5 +1,7 @@
 #include "record/soundcapture.h"
 
+#include "record/soundclock.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -8,6 +10,12 @@
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
 
 namespace {
 
@@ -28,6 +36,7 @@ double wallNow()
 struct SoundCapture::Shared
 {
     std::vector<pa_simple *> sources;
+    SwrContext *stretch = nullptr;
     double start = 0;
     std::atomic<bool> stop { false };
 
@@ -44,26 +53,31 @@ struct SoundCapture::Shared
     {
         for (pa_simple *source : sources)
             pa_simple_free(source);
+        swr_free(&stretch);
     }
 
-    void store(const int16_t *samples, int64_t at)
+    void store(const int16_t *samples, int64_t at, int count)
     {
         const std::lock_guard<std::mutex> guard(lock);
-        for (int i = 0; i < chunk; ++i) {
+        // What a gap skipped over is silence, not what the ring held before.
+        for (int64_t i = std::max({ written, at - capacity, int64_t(0) }); i < at; ++i)
+            std::fill_n(ring.begin() + (i % capacity) * channels, channels, int16_t(0));
+        for (int i = 0; i < count; ++i) {
             if (at + i < 0)
                 continue; // heard before the first frame
             std::copy_n(samples + i * channels, channels,
                         ring.begin() + ((at + i) % capacity) * channels);
         }
-        written = std::max<int64_t>(at + chunk, 0);
+        written = std::max<int64_t>(at + count, 0);
     }
 
     void read()
     {
         std::vector<int16_t> mixed(chunk * channels), other(chunk * channels);
+        std::vector<int16_t> placed(2 * chunk * channels);
         const size_t bytes = mixed.size() * sizeof(int16_t);
+        SoundClock clock(rate);
         bool first = true;
-        int64_t at = 0;
         int error = 0;
         while (!stop) {
             if (pa_simple_read(sources[0], mixed.data(), bytes, &error) < 0)
@@ -74,18 +88,28 @@ struct SoundCapture::Shared
                 for (size_t i = 0; i < mixed.size(); ++i)
                     mixed[i] = int16_t(std::clamp(mixed[i] + other[i], -32768, 32767));
             }
+            // When this chunk's first sample was heard, at the latest: a read
+            // returns once all of it was, and the resampler still holds some
+            // of those before. The server's latency figure is no help: a new
+            // stream of a monitor claims a quarter of a second that is not
+            // there.
+            const double heard = wallNow() - start
+                - double(chunk + swr_get_delay(stretch, rate)) / rate;
+            if (swr_set_compensation(stretch, clock.heard(heard, chunk), rate) < 0)
+                break;
             if (first) {
-                // Where this chunk's first sample lies on the take's time
-                // line: what came late is preceded by silence.
-                const pa_usec_t latency = pa_simple_get_latency(sources[0], &error);
-                const double heard = wallNow() - double(latency) / 1e6 - double(chunk) / rate;
-                at = std::llround((heard - start) * rate);
+                // What came late is preceded by silence.
                 const std::lock_guard<std::mutex> guard(lock);
-                begin = std::max<int64_t>(at, 0);
+                begin = std::max<int64_t>(clock.position(), 0);
                 first = false;
             }
-            store(mixed.data(), at);
-            at += chunk;
+            const uint8_t *in = reinterpret_cast<const uint8_t *>(mixed.data());
+            uint8_t *out = reinterpret_cast<uint8_t *>(placed.data());
+            const int count = swr_convert(stretch, &out, 2 * chunk, &in, chunk);
+            if (count < 0)
+                break;
+            store(placed.data(), clock.position(), count);
+            clock.placed(count);
         }
         const std::lock_guard<std::mutex> guard(endLock);
         done = true;
@@ -103,6 +127,17 @@ bool SoundCapture::open(Sound sound, double start, std::string *error)
     close();
     auto opened = std::make_shared<Shared>();
     opened->start = start;
+    // The same rate in and out: the resampler only stretches, as the sound
+    // clock asks.
+    AVChannelLayout layout;
+    av_channel_layout_default(&layout, channels);
+    if (swr_alloc_set_opts2(&opened->stretch, &layout, AV_SAMPLE_FMT_S16, rate, &layout,
+                            AV_SAMPLE_FMT_S16, rate, 0, nullptr) < 0
+        || av_opt_set_int(opened->stretch, "flags", SWR_FLAG_RESAMPLE, 0) < 0
+        || swr_init(opened->stretch) < 0) {
+        *error = "the sound's resampler cannot be made";
+        return false;
+    }
     const pa_sample_spec sampling = { PA_SAMPLE_S16NE, rate, channels };
     pa_buffer_attr attributes;
     attributes.maxlength = uint32_t(-1);

@@ -12,7 +12,7 @@ build_packages=(cmake g++ make qtbase5-dev libqt5x11extras5-dev libcli11-dev lib
     libxcb-xfixes0-dev libxcb-damage0-dev libsystemd-dev libxcb-shape0-dev qtbase5-private-dev liblayershellqtinterface-dev
     layer-shell-qt qtwayland5 libwayland-dev wayland-protocols pkg-config libpipewire-0.3-dev
     plasma-wayland-protocols googletest libgtest-dev fonts-dejavu-core
-    libavcodec-dev libavformat-dev libswscale-dev libavutil-dev libpulse-dev)
+    libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev libpulse-dev)
 
 ensure_packages() {
     local missing=()
