@@ -2,10 +2,9 @@
 #include "record/takefile.h"
 
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 #include <thread>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -68,7 +67,8 @@ bool AvWriter::open(int32_t width, int32_t height, Sound with, double start, std
         if (code < 0)
             *error = "cannot write Matroska: " + avError(code);
         close();
-        unlink(path.c_str());
+        std::error_code ignored;
+        std::filesystem::remove(std::filesystem::u8path(path), ignored);
     }
     return opened;
 }
@@ -259,7 +259,8 @@ std::string AvWriter::finish()
         // Matroska without a single cluster does not play: nothing is kept,
         // so that the empty file can go.
         close();
-        truncate(path.c_str(), 0);
+        std::error_code ignored;
+        std::filesystem::resize_file(std::filesystem::u8path(path), 0, ignored);
         return "no frame was recorded";
     }
     if (audio && problem.empty()) {
@@ -295,10 +296,11 @@ std::string AvWriter::finish()
 
 bool AvWriter::remove(bool onlyEmpty)
 {
-    struct stat st;
-    if (onlyEmpty && !(stat(path.c_str(), &st) == 0 && st.st_size == 0))
-        return false;
-    return unlink(path.c_str()) == 0;
+    const std::filesystem::path file = std::filesystem::u8path(path);
+    std::error_code code;
+    if (onlyEmpty && std::filesystem::file_size(file, code) != 0)
+        return false; // an error's size is -1
+    return std::filesystem::remove(file, code);
 }
 
 void AvWriter::close()

@@ -2,21 +2,19 @@
 // The frames are grabbed here, from wherever the region is at each tick, so
 // that a moving frame is followed within one file, and encoded here too.
 #include "os/environment.h"
-#include "os/singleinstance.h"
 #include "os/stopsignal.h"
 #include "record/avwriter.h"
 #include "record/notifier.h"
 #include "record/portalgrabber.h"
+#include "record/recorderclaim.h"
 #include "record/record.h"
 #include "record/recording.h"
 #include "record/sound.h"
+#include "record/storesource.h"
 #include "record/takelines.h"
 #include "record/takerecorder.h"
 #include "record/x11grabber.h"
-#include "settings/frame.h"
-#include "settings/key.h"
 #include "settings/keywatch.h"
-#include "settings/settings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -59,59 +57,6 @@ std::string videosFolder()
     }
     return home.empty() ? std::string() : home + "/Videos";
 }
-
-// The session's one recorder. A picker restarted while its old recorder
-// still finishes a take asks to wait: the lock goes with that recorder.
-bool claimRecorder(const Clock &clock, int waitSeconds)
-{
-    const int64_t deadline = clock.now() + int64_t(waitSeconds) * 1000000000;
-    for (bool told = false; !claimSessionMarker("zorvi-record"); told = true) {
-        if (clock.now() >= deadline)
-            return false;
-        if (!told)
-            std::fprintf(stderr,
-                         "%s: waiting up to %d s for the other record of this session to "
-                         "end\n",
-                         program, waitSeconds);
-        const timespec pause = { 0, 100000000 };
-        nanosleep(&pause, nullptr);
-    }
-    return true;
-}
-
-// The flag and the region as the key has them now.
-class StoreSource : public TakeSource
-{
-public:
-    explicit StoreSource(const Clock &clock) : clock(clock) { }
-
-    bool captureOn() const override
-    {
-        int32_t openCam = 0;
-        readSetting("open_cam", &openCam, 0);
-        return openCam == 1;
-    }
-
-    int64_t switchedAt() const override
-    {
-        const int64_t now = clock.now();
-        const int64_t ago = valueWrittenAgo("open_cam");
-        return ago > 0 ? now - ago : now;
-    }
-
-    bool area(Region *area) const override
-    {
-        Region region;
-        if (!readRegion(&region))
-            return false;
-        int32_t border = 0;
-        readSetting("capture_border", &border, 0);
-        return innerRegion(region, frameThicknessFor(border), &region) && evenArea(region, area);
-    }
-
-private:
-    const Clock &clock;
-};
 
 } // namespace
 
