@@ -165,8 +165,12 @@ const char recordHelp[]
       "frame larger than the screen) is a \"failed\" event with a null file. Exit\n"
       "status 1 when there is no key, another record runs (after the wait), no X\n"
       "display, or in a Wayland session no portal (--on-wayland grabs from XWayland\n"
-      "instead, which sees only the X11 windows), each also a notification. Linux\n"
-      "only.";
+      "instead, which sees only the X11 windows), each also a notification.\n"
+      "\n"
+      "On Windows the frames come from the screen through GDI, the takes go to the\n"
+      "Videos folder, the key's change notification wakes it, and a balloon in the\n"
+      "notification area tells each take; no sound is read there yet (the takes are\n"
+      "video only), and a build without FFmpeg's libraries exits 2.";
 
 } // namespace
 

@@ -122,17 +122,24 @@ void GdiGrabber::drawPointer(HDC target, int32_t x, int32_t y)
 {
     CURSORINFO cursor {};
     cursor.cbSize = sizeof cursor;
-    if (!GetCursorInfo(&cursor) || !(cursor.flags & CURSOR_SHOWING) || !cursor.hCursor)
+    if (!GetCursorInfo(&cursor) || !(cursor.flags & CURSOR_SHOWING))
         return;
+    // Under Wine another process's pointer shape is a handle that only
+    // that process can read, or none over a window of no Wine program: the
+    // arrow stands for it, where it is.
+    HCURSOR shape = cursor.hCursor;
     ICONINFO icon {};
-    if (!GetIconInfo(cursor.hCursor, &icon))
-        return;
+    if (!shape || !GetIconInfo(shape, &icon)) {
+        shape = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+        if (!GetIconInfo(shape, &icon))
+            return;
+    }
     // GetIconInfo hands over copies of the cursor's bitmaps.
     if (icon.hbmMask)
         DeleteObject(icon.hbmMask);
     if (icon.hbmColor)
         DeleteObject(icon.hbmColor);
     DrawIconEx(target, cursor.ptScreenPos.x - LONG(icon.xHotspot) - x,
-               cursor.ptScreenPos.y - LONG(icon.yHotspot) - y, cursor.hCursor, 0, 0, 0, nullptr,
+               cursor.ptScreenPos.y - LONG(icon.yHotspot) - y, shape, 0, 0, 0, nullptr,
                DI_NORMAL);
 }

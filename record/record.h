@@ -17,10 +17,10 @@ struct RecordOptions
     int waitSeconds = 0; // for another record of the session to end first
 };
 
-// For a key that exists (the caller has told the user otherwise).
-// Linux only (X11, or a Wayland session through the desktop's portal);
-// elsewhere it says so (exit status 2). Returns the exit code, as the other
-// commands do.
+// For a key that exists (the caller has told the user otherwise). On Linux
+// X11, or a Wayland session through the desktop's portal; on Windows GDI, or
+// in a build without FFmpeg's libraries it says so (exit status 2). Returns
+// the exit code, as the other commands do.
 int runRecord(const RecordOptions &options);
 
 #endif // RECORD_H

@@ -16,8 +16,8 @@ bool keyExists();
 // Creates the key, and on Unix any missing parent, private to the user.
 KeyCreation createKey(std::string *error);
 bool valueExists(const char *name);
-// Linux: how long ago the value was last written, in nanoseconds; -1 when
-// it cannot tell.
+// How long ago the value was last written, in nanoseconds (on Windows, any
+// value of the key); -1 when it cannot tell.
 int64_t valueWrittenAgo(const char *name);
 
 #endif // KEY_H

@@ -56,3 +56,26 @@ bool valueExists(const char *name)
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }
+
+// The registry keeps one time for the key, none for each value: the last
+// write of any of them. The capture flag is read just after its change is
+// noticed, so this is its time unless the frame moved in between.
+int64_t valueWrittenAgo(const char *)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyName, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return -1;
+    FILETIME written;
+    const LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr, &written);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return -1;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME &time) {
+        return int64_t(uint64_t(time.dwHighDateTime) << 32 | time.dwLowDateTime);
+    };
+    const int64_t ago = (ticks(now) - ticks(written)) * 100; // 100 ns a tick
+    return ago >= 0 ? ago : -1;
+}

@@ -33,16 +33,21 @@ if [ ${#missing[@]} -ne 0 ]; then
     exit 2
 fi
 
+# With FFmpeg's libraries for Windows in the cache (tools/ffmpeg-windows.sh),
+# record records; without them it says it cannot.
+ffmpeg_prefix=$("$source_dir/tools/ffmpeg-windows.sh" --cached) ||
+    echo "wine-tests: no FFmpeg for Windows in the cache (tools/ffmpeg-windows.sh builds it): record is not built"
 cmake -S "$source_dir" -B "$build_dir" \
     -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DZORVI_WERROR=ON
+    -DCMAKE_BUILD_TYPE=Release -DZORVI_WERROR=ON -DZORVI_FFMPEG_PREFIX="$ffmpeg_prefix"
 cmake --build "$build_dir" -j "$(nproc)"
 qt_build_dir=
 if qt_prefix=$("$source_dir/tools/qt-windows.sh" --cached); then
     qt_build_dir=$build_dir-qt
     cmake -S "$source_dir" -B "$qt_build_dir" \
         -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DZORVI_WERROR=ON -DQt5_DIR="$qt_prefix/lib/cmake/Qt5"
+        -DCMAKE_BUILD_TYPE=Release -DZORVI_WERROR=ON -DQt5_DIR="$qt_prefix/lib/cmake/Qt5" \
+        -DZORVI_FFMPEG_PREFIX="$ffmpeg_prefix"
     cmake --build "$qt_build_dir" -j "$(nproc)"
 else
     echo "wine-tests: no Qt for Windows in the cache (tools/qt-windows.sh builds it): the picker is not run"
