@@ -2,7 +2,8 @@
 // capture button to record. On Linux `zorvi-settings record` (beside the
 // picker's executable, else on the PATH) runs as the picker's child and is
 // ended with it however it ends (a display change, a kill); it then finishes
-// the take in progress. Windows starts none.
+// the take in progress. On Windows `zorvi-settings.exe record` beside the
+// picker runs in a job object that ends it with the picker.
 #ifndef RECORDERLAUNCH_H
 #define RECORDERLAUNCH_H
 
