@@ -34,3 +34,9 @@ add_test(NAME installer_wine COMMAND ${PROJECT_SOURCE_DIR}/tools/xsession.sh
     frame_and_interior moves_and_captures keep_on_top display_change)
 set_tests_properties(installer_wine PROPERTIES FIXTURES_REQUIRED "windows_package;windows_installer"
     TIMEOUT 900)
+# The capture button records: the recorder the picker starts, its take.
+if(ZORVI_FFMPEG_PREFIX)
+    add_test(NAME record_wine COMMAND ${PROJECT_SOURCE_DIR}/tools/xsession.sh ${e2e}/record_wine.sh
+        ${unzipped}/zorvi.exe ${unzipped}/zorvi-settings.exe)
+    set_tests_properties(record_wine PROPERTIES FIXTURES_REQUIRED windows_package TIMEOUT 300)
+endif()

@@ -18,7 +18,10 @@ if [[ ${zorvi[0]} == *.exe ]]; then
     export WINEPREFIX=$tmp/wine WINEDEBUG=-all WINEDLLOVERRIDES='winedbg.exe=d;mscoree=d;mshtml=d'
     unset WINEPATH
     zorvi=(wine "${zorvi[0]}") zs=(wine "${zs[0]}")
-    mkdir -p "$WINEPREFIX"
+    # The prefix links its user folders to the home's: a home of the test's
+    # own, so that no take lands in the real one.
+    export HOME=$tmp/home
+    mkdir -p "$WINEPREFIX" "$HOME"
     wineserver -p
     wineboot --init 2>/dev/null
     # Registry writes are lost unless the server ends on its own.

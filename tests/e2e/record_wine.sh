@@ -1,0 +1,79 @@
+#!/bin/bash
+# The capture button under Wine as a new user meets it: a key made by
+# zorvi-settings init and nothing else, the picker alone (it starts its
+# recorder beside itself, with no console), a click on the capture button,
+# a drag of 200 x 100, a second click: one take in the Videos folder, read
+# back by ffprobe and ffmpeg as a player would. Then a second recorder is
+# refused, and a picker killed during a take ends its recorder and leaves a
+# take that plays. Runs inside xsession.sh; prints a line for each
+# expectation that fails and exits 1 if any did.
+#
+#     tools/xsession.sh tests/e2e/record_wine.sh ZORVI.EXE ZORVI_SETTINGS.EXE
+source "$(dirname "$0")/../common/recorder.sh"
+
+# The Videos folder of the prefix, which Wine may link to the home.
+takes() { find -L "$WINEPREFIX/drive_c/users" -name 'zorvi-*.mkv' -exec realpath {} + | sort -u; }
+recorders() { pgrep -fc 'zorvi-settings.exe.* record'; }
+size_of() { stat -c %s "$1" 2>/dev/null; }
+# A take is finished when its file has stopped growing and plays.
+finished() {
+    local before
+    before=$(size_of "$1") && sleep 1 && [ "$(size_of "$1")" = "$before" ] && lasts "$1" v
+}
+now() { date +%s.%N; }
+
+check="the picker started alone starts its recorder"
+first_start
+within 30 eval '[ "$(recorders)" = 1 ]' || fail "no recorder started"
+
+check="a click, a drag of 200 x 100, a second click: one take"
+# Wine's substitute for the title's font leaves the capture button 180 px
+# right of the window's left.
+# A white square where the frame's centre will be, and not where it is.
+xev -geometry 120x100+560+350 >/dev/null &
+within 10 is 600 400 $white || fail "no white window"
+inner=$(even_inner)
+read -r w h <<<"${inner/,/ }"
+read -r x y < <(region --inner --format '%x %y')
+moved="$((x + 200)) $((y + 100))"
+on=$(now)
+click_capture 280 110
+# The pointer over the region, then the drag by the title bar.
+xdotool mousemove 400 300
+sleep 1.5
+drag_slowly 200 110 400 210
+within 10 eval '[ "$(region --inner --format "%x %y")" = "$moved" ]' ||
+    fail "not moved: $(region --inner --format '%x %y'), wanted $moved"
+sleep 1
+off=$(now)
+click_capture 480 210
+within 30 eval '[ "$(takes | wc -l)" = 1 ]' || fail "no take in the Videos folder"
+file=$(takes | head -1)
+within 30 finished "$file" || fail "the take never ended"
+same "$(probe "$file" | cut -d, -f1,2)" "$w,$h"
+same "$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$file" | tr -d '\r' | tr '\n' ' ')" "h264 "
+lasts "$file" v && picture=$length || fail "no picture"
+# From click to click, give or take a Wine program's start.
+awk -v p="$picture" -v c="$(awk -v a="$on" -v b="$off" 'BEGIN { print b - a }')" \
+    'BEGIN { exit !((p - c) ^ 2 <= 0.3 ^ 2) }' || fail "a picture of $picture s for $on to $off"
+shows "$file" first "$w" "$h" $root
+shows "$file" last "$w" "$h" $white
+pointer_at "$file" "-$(awk -v p="$picture" 'BEGIN { print p - 1.2 }')" $((400 - x)) $((300 - y)) ||
+    fail "no pointer where it stood"
+cp "$file" /tmp/wt/take1.mkv
+
+check="a second recorder is refused"
+"${zs[@]}" record >"$tmp/second" 2>&1 && fail "a second recorder ran"
+grep -q "another zorvi-settings record runs" "$tmp/second" || fail "refused without saying why: $(cat "$tmp/second")"
+
+check="the picker killed during a take: its recorder ends and the take plays"
+click_capture 480 210
+within 30 eval '[ "$(takes | wc -l)" = 2 ]' || fail "no second take"
+sleep 4
+{ kill -KILL "$picker"; wait "$picker"; } 2>/dev/null
+within 20 eval '[ "$(recorders)" = 0 ]' || fail "the recorder outlived the picker"
+file=$(takes | tail -1)
+lasts "$file" v || fail "the killed take does not play"
+awk -v p="${length:-0}" 'BEGIN { exit !(p >= 2) }' || fail "the killed take kept ${length:-0} s"
+
+exit $failed
