@@ -17,6 +17,7 @@ struct PortalGrabber::Stream
     spa_hook listener {};
     uint32_t format = SPA_VIDEO_FORMAT_UNKNOWN;
     pw_buffer *held = nullptr;
+    uint64_t pictures = 0; // how many it has delivered: a compositor sends one when something changed
     StreamMonitor monitor; // the pixels' size once the format is known
     bool started = false;
     bool gone = false; // the compositor took it away
@@ -45,6 +46,7 @@ void onProcess(void *data)
         if (stream->held)
             pw_stream_queue_buffer(stream->stream, stream->held);
         stream->held = buffer;
+        ++stream->pictures;
     }
 }
 
@@ -281,15 +283,23 @@ bool PortalGrabber::waitForFirstFrames(std::string *error)
 const uint8_t *PortalGrabber::grab(int32_t x, int32_t y)
 {
     while (pw_loop_iterate(loop, 0) > 0) { }
-    turn ^= 1;
-    std::vector<uint8_t> &frame = frames[turn];
     area.x = x;
     area.y = y;
     for (std::size_t i = 0; i < streams.size(); ++i)
         if (streams[i]->held)
             monitors[i] = streams[i]->monitor; // a new size, after a mode change
+    const int before = current;
     current = followMonitor(monitors, current, area);
     const Stream &stream = *streams[std::size_t(current)];
+    // No new picture from the same monitor, and the area where it was: the
+    // one before stands.
+    same = stream.held && current == before && stream.pictures == grabbed.pictures
+        && x == grabbed.x && y == grabbed.y;
+    grabbed = { stream.pictures, x, y };
+    if (same)
+        return frames[turn].data();
+    turn ^= 1;
+    std::vector<uint8_t> &frame = frames[turn];
     ScreenPart part;
     const spa_buffer *buffer = stream.held ? stream.held->buffer : nullptr;
     if (!buffer || !streamPart(monitors[std::size_t(current)], x, y, width, height, &part)) {

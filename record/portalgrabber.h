@@ -38,6 +38,7 @@ public:
     std::size_t frameBytes() const override { return frames[0].size(); }
     bool broken() const override { return false; }
     const uint8_t *grab(int32_t x, int32_t y) override;
+    bool unchanged() const override { return same; }
     bool ended(std::string *why) const override;
     void release() override;
 
@@ -60,6 +61,12 @@ private:
     int32_t height = 0;
     std::vector<uint8_t> frames[2];
     int turn = 0;
+    struct
+    {
+        uint64_t pictures;
+        int32_t x, y;
+    } grabbed { 0, 0, 0 }; // the last grab's
+    bool same = false;
     std::string lost; // why the take's source stopped
 };
 
