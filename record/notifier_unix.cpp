@@ -23,11 +23,6 @@ std::string folderOf(const std::string &file)
     return slash == std::string::npos ? std::string(".") : file.substr(0, slash ? slash : 1);
 }
 
-std::string nameOf(const std::string &file)
-{
-    return file.substr(file.rfind('/') + 1);
-}
-
 // The desktop's file manager on the folder, in a grandchild, so that no
 // child of ours is left for the take's waits to meet.
 void openFolder(const std::string &folder)
@@ -116,23 +111,6 @@ void Notifier::process()
     if (!bus)
         return;
     while (sd_bus_process(bus, nullptr) > 0) { }
-}
-
-void Notifier::saved(const std::string &file, double seconds)
-{
-    char length[32];
-    std::snprintf(length, sizeof length, "%.1f s", seconds);
-    notify("Take saved", nameOf(file) + ", " + length, file, false);
-}
-
-void Notifier::failed(const std::string &file, const std::string &reason)
-{
-    notify("Take failed", nameOf(file) + ": " + reason, file, true);
-}
-
-void Notifier::problem(const std::string &summary, const std::string &body)
-{
-    notify(summary, body, std::string(), true);
 }
 
 void Notifier::notify(const std::string &summary, const std::string &body, const std::string &file,

@@ -4,7 +4,6 @@
 #include "record/widename.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include <windows.h>
 
@@ -28,11 +27,6 @@ std::string folderOf(const std::string &file)
 {
     const std::size_t slash = file.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".") : file.substr(0, slash);
-}
-
-std::string nameOf(const std::string &file)
-{
-    return file.substr(file.find_last_of("\\/") + 1);
 }
 
 LRESULT CALLBACK handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -85,23 +79,6 @@ void Notifier::process()
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-}
-
-void Notifier::saved(const std::string &file, double seconds)
-{
-    char length[32];
-    std::snprintf(length, sizeof length, "%.1f s", seconds);
-    notify("Take saved", nameOf(file) + ", " + length, file, false);
-}
-
-void Notifier::failed(const std::string &file, const std::string &reason)
-{
-    notify("Take failed", nameOf(file) + ": " + reason, file, true);
-}
-
-void Notifier::problem(const std::string &summary, const std::string &body)
-{
-    notify(summary, body, std::string(), true);
 }
 
 void Notifier::notify(const std::string &summary, const std::string &body, const std::string &file,

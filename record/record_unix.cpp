@@ -65,19 +65,14 @@ int runRecord(const RecordOptions &options)
     Sound sound = Sound::Desktop;
     if (!parseSound(options.sound, &sound))
         return failure("--audio takes desktop, mic, both or none");
-    // Started by the picker, nobody may read standard error: what keeps the
-    // capture button from recording is a notification too.
     Notifier notifier;
     const Clock clock;
     const StoreSource store(clock);
     const auto cannotStart = [&notifier](const std::string &why) {
-        notifier.problem("Recording is off", "The capture button records nothing: " + why);
-        return failure(why);
+        return cannotRecord(&notifier, why);
     };
-    if (!claimRecorder(clock, options.waitSeconds))
-        return cannotStart("another zorvi-settings record runs in this session (the picker "
-                           "starts one beside itself): it records the capture button's takes "
-                           "already");
+    if (!claimRecorder(clock, options.waitSeconds, &notifier))
+        return 1;
     // A sound server that goes away shows as an error of its socket, not as
     // a signal that ends us.
     std::signal(SIGPIPE, SIG_IGN);
