@@ -161,3 +161,11 @@ record_run "record moving" 1
 x11grab_run "x11grab encode" -t $((seconds + 2)) -c:v libx264 -preset veryfast -crf 23 \
     -pix_fmt yuv420p "$home/x.mkv"
 echo "x11grab encode fps=$(rate "$(frames_of "$home/x.mkv")" $((seconds + 2)))"
+# The grab alone on a still desktop: record's grabber at every tick with no
+# encoder (bench_grab, built beside record), against x11grab into the null
+# muxer.
+grab=$(dirname "$zs")/../bench/bench_grab
+if [ -x "$grab" ]; then
+    "$grab" "$seconds"
+    x11grab_run "x11grab null" -t $((seconds + 2)) -f null -
+fi

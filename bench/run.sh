@@ -284,7 +284,13 @@ if [ -s "$out/record" ]; then
     r=$(field record xserver_cpu_pct "record idle")
     t=$(field record xserver_cpu_pct "x11grab encode")
     row "the X server's CPU while it is grabbed from (context)" "$r %" "$t %, for x11grab" \
-        "$(calc "$r / $t" 2)×" "(context)"
+        "$(calc "$r / $t" 2)×" "(context)"    r=$(field record cpu_pct "record grab")
+    t=$(field record cpu_pct "x11grab null")
+    if [ -n "$r" ]; then
+        row "grab alone, a still desktop: record's grabber at every tick, no encoder, CPU" \
+            "$r %" "$t %, x11grab into the null muxer" "$(calc "$r / $t" 2)×" \
+            "≤ 1.0×: $(verdict "$r <= $t")"
+    fi
 fi
 
 if [ -s "$out/sync" ]; then
