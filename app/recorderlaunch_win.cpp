@@ -1,9 +1,11 @@
 // zorvi-settings.exe beside the picker, with no console window, in a job
 // object that the system ends with the picker's last handle to it: however
 // the picker ends, so does the recorder, and the take it was writing plays
-// up to its last second or two.
+// up to its last second or two. A picker that quits asks it to finish its
+// take first.
 #include "app/problemnotice.h"
 #include "app/recorderlaunch.h"
+#include "record/record.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,6 +30,7 @@ void cannotStart(const std::string &why)
 }
 
 // Status 1 is a recorder that could not start and told the user itself.
+// The process's handle stays open for finish().
 void watchEnd(QObject *owner, HANDLE process)
 {
     auto *notifier = new QWinEventNotifier(process, owner);
@@ -41,8 +44,20 @@ void watchEnd(QObject *owner, HANDLE process)
         }
         notifier->setEnabled(false);
         notifier->deleteLater();
-        CloseHandle(process);
     });
+}
+
+// The take in progress saved, within a few seconds, before the job ends it.
+void finish(HANDLE process, DWORD id)
+{
+    if (WaitForSingleObject(process, 0) != WAIT_TIMEOUT)
+        return;
+    const HANDLE stop = OpenEventW(EVENT_MODIFY_STATE, FALSE, recordStopEventName(id).c_str());
+    if (!stop)
+        return;
+    SetEvent(stop);
+    CloseHandle(stop);
+    WaitForSingleObject(process, 5000);
 }
 
 } // namespace
@@ -96,4 +111,6 @@ void startRecorder(QObject *owner)
     ResumeThread(started.hThread);
     CloseHandle(started.hThread);
     watchEnd(owner, started.hProcess);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, owner,
+                     [started] { finish(started.hProcess, started.dwProcessId); });
 }

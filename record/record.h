@@ -23,4 +23,13 @@ struct RecordOptions
 // the exit code, as the other commands do.
 int runRecord(const RecordOptions &options);
 
+#ifdef _WIN32
+// The event that asks the record of process `pid` to end its take and exit,
+// as Ctrl+C does: the picker sets it when it quits.
+inline std::wstring recordStopEventName(unsigned long pid)
+{
+    return L"Local\\zorvi-record-stop-" + std::to_wstring(pid);
+}
+#endif
+
 #endif // RECORD_H

@@ -28,8 +28,8 @@ namespace {
 
 HANDLE stopEvent = nullptr;
 
-// Ctrl+C, Ctrl+Break and the console closing end the take as a stop
-// signal does on Linux: saved, and announced.
+// Ctrl+C, Ctrl+Break, the console closing and the picker quitting end the
+// take as a stop signal does on Linux: saved, and announced.
 BOOL WINAPI stopRequested(DWORD)
 {
     SetEvent(stopEvent);
@@ -67,7 +67,8 @@ int runRecord(const RecordOptions &options)
     };
     if (!claimRecorder(clock, options.waitSeconds, &notifier))
         return 1;
-    stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    stopEvent = CreateEventW(nullptr, TRUE, FALSE,
+                             recordStopEventName(GetCurrentProcessId()).c_str());
     if (!stopEvent || !SetConsoleCtrlHandler(stopRequested, TRUE))
         return cannotStart("cannot catch Ctrl+C: " + systemMessage(GetLastError()));
 

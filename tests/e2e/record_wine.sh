@@ -4,8 +4,8 @@
 # recorder beside itself, with no console), a click on the capture button,
 # a drag of 200 x 100, a second click: one take in the Videos folder, read
 # back by ffprobe and ffmpeg as a player would. Then a second recorder is
-# refused, and a picker killed during a take ends its recorder and leaves a
-# take that plays. Runs inside xsession.sh; prints a line for each
+# refused, a picker killed during a take ends its recorder and leaves a take
+# that plays, and one closed lets its recorder save the whole take first. Runs inside xsession.sh; prints a line for each
 # expectation that fails and exits 1 if any did.
 #
 #     tools/xsession.sh tests/e2e/record_wine.sh ZORVI.EXE ZORVI_SETTINGS.EXE
@@ -75,5 +75,21 @@ within 20 eval '[ "$(recorders)" = 0 ]' || fail "the recorder outlived the picke
 file=$(takes | tail -1)
 lasts "$file" v || fail "the killed take does not play"
 awk -v p="${length:-0}" 'BEGIN { exit !(p >= 2) }' || fail "the killed take kept ${length:-0} s"
+
+check="the picker closed during a take: its recorder saves the whole take first"
+first_start
+within 30 eval '[ "$(recorders)" = 1 ]' || fail "no recorder started"
+on=$(now)
+click_capture 280 110
+within 30 eval '[ "$(takes | wc -l)" = 3 ]' || fail "no third take"
+sleep 2
+off=$(now)
+wmctrl -ic "$window"
+within 20 ended || fail "the picker did not close"
+within 20 eval '[ "$(recorders)" = 0 ]' || fail "the recorder outlived the picker"
+file=$(takes | tail -1)
+lasts "$file" v || fail "the closed take does not play"
+awk -v p="${length:-0}" -v c="$(awk -v a="$on" -v b="$off" 'BEGIN { print b - a }')" \
+    'BEGIN { exit !((p - c) ^ 2 <= 0.3 ^ 2) }' || fail "a picture of ${length:-0} s for $on to $off"
 
 exit $failed
