@@ -168,9 +168,10 @@ const char recordHelp[]
       "instead, which sees only the X11 windows), each also a notification.\n"
       "\n"
       "On Windows the frames come from the screen through GDI, the takes go to the\n"
-      "Videos folder, the key's change notification wakes it, and a balloon in the\n"
-      "notification area tells each take; no sound is read there yet (the takes are\n"
-      "video only), and a build without FFmpeg's libraries exits 2.";
+      "Videos folder, the key's change notification wakes it, a balloon in the\n"
+      "notification area tells each take, and the sound comes through WASAPI\n"
+      "(desktop: the default output's loopback; mic: the default capture device). A\n"
+      "build without FFmpeg's libraries exits 2.";
 
 } // namespace
 

@@ -1,9 +1,9 @@
 #include "record/sound.h"
 
-// The sound of a take on Windows would come from WASAPI, which this build
-// does not read yet: every take is video only, and record says so once.
+// WASAPI's endpoints are always there to ask: whether the default ones can
+// be read is told when a take opens them.
 bool soundServerAnswers(std::string *where)
 {
-    *where = "WASAPI (this build reads no sound on Windows yet)";
-    return false;
+    *where = "WASAPI";
+    return true;
 }

@@ -5,7 +5,9 @@
 # a drag of 200 x 100, a second click: one take in the Videos folder, read
 # back by ffprobe and ffmpeg as a player would. Then a second recorder is
 # refused, a picker killed during a take ends its recorder and leaves a take
-# that plays, and one closed lets its recorder save the whole take first. Runs inside xsession.sh; prints a line for each
+# that plays, and one closed lets its recorder save the whole take first.
+# Last, a take with the microphone's sound (Wine's WASAPI reads PulseAudio;
+# it offers no loopback of the output). Runs inside xsession.sh; prints a line for each
 # expectation that fails and exits 1 if any did.
 #
 #     tools/xsession.sh tests/e2e/record_wine.sh ZORVI.EXE ZORVI_SETTINGS.EXE
@@ -21,6 +23,10 @@ finished() {
     before=$(size_of "$1") && sleep 1 && [ "$(size_of "$1")" = "$before" ] && lasts "$1" v
 }
 now() { date +%s.%N; }
+
+# A sound server as the desktop runs one, playing a tone: what Wine's WASAPI reads.
+sound_server
+pactl set-default-source zorvitest.monitor
 
 check="the picker started alone starts its recorder"
 first_start
@@ -91,5 +97,24 @@ file=$(takes | tail -1)
 lasts "$file" v || fail "the closed take does not play"
 awk -v p="${length:-0}" -v c="$(awk -v a="$on" -v b="$off" 'BEGIN { print b - a }')" \
     'BEGIN { exit !((p - c) ^ 2 <= 0.3 ^ 2) }' || fail "a picture of ${length:-0} s for $on to $off"
+
+check="the microphone's sound through WASAPI, as long as the picture"
+"${zs[@]}" record --audio mic >"$tmp/out" 2>"$tmp/err" &
+recorder=$!
+"${zs[@]}" set open_cam 1
+within 30 eval '[ "$(takes | wc -l)" = 4 ]' || fail "no fourth take: $(cat "$tmp/err")"
+sleep 3
+"${zs[@]}" set open_cam 0
+file=$(takes | tail -1)
+within 30 finished "$file" || fail "the take never ended"
+{ kill "$recorder"; wait "$recorder"; } 2>/dev/null
+same "$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$file" | tr '\n' ' ')" "h264 opus "
+lasts "$file" v && picture=$length || fail "no picture"
+lasts "$file" a && sound=$length || fail "no sound"
+awk -v p="$picture" -v s="${sound:-0}" 'BEGIN { exit !(s - p < 0.1 && p - s < 0.1) }' ||
+    fail "sound of ${sound:-0} s against a picture of $picture s"
+level=$(ffmpeg -v info -i "$file" -map 0:a -af "atrim=start=$(awk -v p="$picture" 'BEGIN { print p - 1 }'),volumedetect" \
+    -f null - 2>&1 | sed -n 's/.*mean_volume: \(-*[0-9.]*\) dB/\1/p')
+awk -v l="${level:--99}" 'BEGIN { exit !(l > -30) }' || fail "the tone at ${level:-no} dB at the end"
 
 exit $failed
