@@ -5,12 +5,13 @@
 
 #include "record/sound.h"
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+class SoundRing;
 
 class SoundCapture
 {
@@ -43,7 +44,8 @@ public:
     struct Shared;
 
 private:
-    std::shared_ptr<Shared> shared;
+    std::shared_ptr<Shared> shared; // the reading thread's
+    std::shared_ptr<SoundRing> ring; // what it read
     std::thread reader;
 };
 

@@ -1,12 +1,11 @@
 #include "record/soundcapture.h"
 
 #include "record/soundclock.h"
+#include "record/soundring.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <cmath>
-#include <condition_variable>
-#include <mutex>
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -40,35 +39,13 @@ struct SoundCapture::Shared
     double start = 0;
     std::atomic<bool> stop { false };
 
-    mutable std::mutex lock;
-    std::vector<int16_t> ring = std::vector<int16_t>(capacity * channels);
-    int64_t begin = 0; // the first sample heard
-    int64_t written = 0; // one past the last
-
-    std::mutex endLock;
-    std::condition_variable ended;
-    bool done = false;
+    std::shared_ptr<SoundRing> ring = std::make_shared<SoundRing>(capacity, channels);
 
     ~Shared()
     {
         for (pa_simple *source : sources)
             pa_simple_free(source);
         swr_free(&stretch);
-    }
-
-    void store(const int16_t *samples, int64_t at, int count)
-    {
-        const std::lock_guard<std::mutex> guard(lock);
-        // What a gap skipped over is silence, not what the ring held before.
-        for (int64_t i = std::max({ written, at - capacity, int64_t(0) }); i < at; ++i)
-            std::fill_n(ring.begin() + (i % capacity) * channels, channels, int16_t(0));
-        for (int i = 0; i < count; ++i) {
-            if (at + i < 0)
-                continue; // heard before the first frame
-            std::copy_n(samples + i * channels, channels,
-                        ring.begin() + ((at + i) % capacity) * channels);
-        }
-        written = std::max<int64_t>(at + count, 0);
     }
 
     void read()
@@ -99,8 +76,7 @@ struct SoundCapture::Shared
                 break;
             if (first) {
                 // What came late is preceded by silence.
-                const std::lock_guard<std::mutex> guard(lock);
-                begin = std::max<int64_t>(clock.position(), 0);
+                ring->start(clock.position());
                 first = false;
             }
             const uint8_t *in = reinterpret_cast<const uint8_t *>(mixed.data());
@@ -108,12 +84,10 @@ struct SoundCapture::Shared
             const int count = swr_convert(stretch, &out, 2 * chunk, &in, chunk);
             if (count < 0)
                 break;
-            store(placed.data(), clock.position(), count);
+            ring->store(placed.data(), clock.position(), count);
             clock.placed(count);
         }
-        const std::lock_guard<std::mutex> guard(endLock);
-        done = true;
-        ended.notify_all();
+        ring->finish();
     }
 };
 
@@ -161,39 +135,9 @@ bool SoundCapture::open(Sound sound, double start, std::string *error)
     if (sound != Sound::Desktop && !connect(nullptr, "microphone"))
         return false;
     shared = opened;
+    ring = opened->ring;
     reader = std::thread([opened] { opened->read(); });
     return true;
-}
-
-int64_t SoundCapture::available() const
-{
-    if (!shared)
-        return 0;
-    const std::lock_guard<std::mutex> guard(shared->lock);
-    return shared->written;
-}
-
-bool SoundCapture::reading() const
-{
-    if (!shared)
-        return false;
-    const std::lock_guard<std::mutex> guard(shared->endLock);
-    return !shared->done;
-}
-
-void SoundCapture::take(int64_t from, int count, int16_t *out) const
-{
-    std::fill_n(out, count * channels, int16_t(0));
-    if (!shared)
-        return;
-    const std::lock_guard<std::mutex> guard(shared->lock);
-    const int64_t kept = std::max(shared->begin, shared->written - capacity);
-    for (int i = 0; i < count; ++i) {
-        const int64_t at = from + i;
-        if (at >= kept && at < shared->written)
-            std::copy_n(shared->ring.begin() + (at % capacity) * channels, channels,
-                        out + i * channels);
-    }
 }
 
 void SoundCapture::close()
@@ -201,15 +145,12 @@ void SoundCapture::close()
     if (!shared)
         return;
     shared->stop = true;
-    std::unique_lock<std::mutex> guard(shared->endLock);
     // A read returns within its ten milliseconds unless the server hangs:
     // then the thread keeps what it shares and frees it when it ends.
-    if (shared->ended.wait_for(guard, std::chrono::seconds(1), [this] { return shared->done; })) {
-        guard.unlock();
+    if (shared->ring->waitFinished(std::chrono::seconds(1)))
         reader.join();
-    } else {
-        guard.unlock();
+    else
         reader.detach();
-    }
     shared.reset();
+    ring.reset();
 }

@@ -5,13 +5,13 @@
 #include "record/soundcapture.h"
 
 #include "record/soundclock.h"
+#include "record/soundring.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <future>
-#include <mutex>
 #include <thread>
 
 #include <windows.h>
@@ -169,35 +169,14 @@ struct SoundCapture::Shared
     double start = 0;
     std::atomic<bool> stop { false };
 
-    mutable std::mutex lock;
-    std::vector<int16_t> ring = std::vector<int16_t>(capacity * channels);
-    int64_t begin = 0; // the first sample heard
-    int64_t written = 0; // one past the last
-
-    std::mutex endLock;
-    std::condition_variable ended;
-    bool done = false;
-
-    void store(const int16_t *samples, int64_t at, int count)
-    {
-        const std::lock_guard<std::mutex> guard(lock);
-        for (int64_t i = std::max({ written, at - capacity, int64_t(0) }); i < at; ++i)
-            std::fill_n(ring.begin() + (i % capacity) * channels, channels, int16_t(0));
-        for (int i = 0; i < count; ++i)
-            if (at + i >= 0)
-                std::copy_n(samples + i * channels, channels,
-                            ring.begin() + ((at + i) % capacity) * channels);
-        written = std::max<int64_t>(at + count, 0);
-    }
+    std::shared_ptr<SoundRing> ring = std::make_shared<SoundRing>(capacity, channels);
 
     void read(Sound sound, std::promise<std::string> *opened)
     {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         run(sound, opened);
         CoUninitialize();
-        const std::lock_guard<std::mutex> guard(endLock);
-        done = true;
-        ended.notify_all();
+        ring->finish();
     }
 
     void run(Sound sound, std::promise<std::string> *opened)
@@ -252,11 +231,10 @@ struct SoundCapture::Shared
                         mixed[k] = int16_t(std::clamp(mixed[k] + other[k], -32768, 32767));
             }
             if (first) {
-                const std::lock_guard<std::mutex> guard(lock);
-                begin = std::max<int64_t>(clock.position(), 0);
+                ring->start(clock.position());
                 first = false;
             }
-            store(mixed.data(), clock.position(), got);
+            ring->store(mixed.data(), clock.position(), got);
             clock.placed(got);
         }
     }
@@ -277,42 +255,12 @@ bool SoundCapture::open(Sound sound, double start, std::string *error)
     reader = std::thread([opened, sound, &told] { opened->read(sound, &told); });
     *error = answer.get();
     shared = opened;
+    ring = opened->ring;
     if (!error->empty()) {
         close();
         return false;
     }
     return true;
-}
-
-int64_t SoundCapture::available() const
-{
-    if (!shared)
-        return 0;
-    const std::lock_guard<std::mutex> guard(shared->lock);
-    return shared->written;
-}
-
-bool SoundCapture::reading() const
-{
-    if (!shared)
-        return false;
-    const std::lock_guard<std::mutex> guard(shared->endLock);
-    return !shared->done;
-}
-
-void SoundCapture::take(int64_t from, int count, int16_t *out) const
-{
-    std::fill_n(out, count * channels, int16_t(0));
-    if (!shared)
-        return;
-    const std::lock_guard<std::mutex> guard(shared->lock);
-    const int64_t kept = std::max(shared->begin, shared->written - capacity);
-    for (int i = 0; i < count; ++i) {
-        const int64_t at = from + i;
-        if (at >= kept && at < shared->written)
-            std::copy_n(shared->ring.begin() + (at % capacity) * channels, channels,
-                        out + i * channels);
-    }
 }
 
 void SoundCapture::close()
@@ -323,4 +271,5 @@ void SoundCapture::close()
     if (reader.joinable())
         reader.join();
     shared.reset();
+    ring.reset();
 }
