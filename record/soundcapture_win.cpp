@@ -213,9 +213,10 @@ struct SoundCapture::Shared
                 ready = std::min(ready, int(swr_get_out_samples(sources[i].convert, 0)));
             if (ready <= 0)
                 continue;
-            // When the first of these was heard, at the latest.
-            const double heard = wallNow() - start
-                - double(ready + swr_get_delay(sources[0].convert, rate)) / rate;
+            // When the first of these was heard, at the latest: the newest
+            // input was heard by now, and the resampler holds all since.
+            const double heard
+                = wallNow() - start - double(swr_get_delay(sources[0].convert, rate)) / rate;
             const int stretch = clock.heard(heard, ready);
             int got = 0;
             for (int i = 0; i < count; ++i) {
