@@ -286,7 +286,7 @@ if [ -s "$out/record" ]; then
     row "the X server's CPU while it is grabbed from (context)" "$r %" "$t %, for x11grab" \
         "$(calc "$r / $t" 2)×" "(context)"    r=$(field record cpu_pct "record grab")
     t=$(field record cpu_pct "x11grab null")
-    if [ -n "$r" ]; then
+    if [ -n "$r" ] && [ -n "$t" ]; then
         row "grab alone, a still desktop: record's grabber at every tick, no encoder, CPU" \
             "$r %" "$t %, x11grab into the null muxer" "$(calc "$r / $t" 2)×" \
             "≤ 1.0×: $(verdict "$r <= $t")"
