@@ -127,9 +127,11 @@ void TakeRecorder::begin(const Region &area)
     const bool withSound = sound != Sound::None && soundServer();
     if (!last)
         last = black.data();
-    if (!startWith(area, withSound ? sound : Sound::None, start) && withSound) {
-        report->note("the sound server's sources could not be opened: this take is video only");
-        startWith(area, Sound::None, 0);
+    std::string why;
+    if (!startWith(area, withSound ? sound : Sound::None, start, &why) && withSound) {
+        report->note((why.empty() ? std::string("the sound cannot be read") : why)
+                     + ": this take is video only");
+        startWith(area, Sound::None, 0, &why);
     }
     if (!taking) {
         grabber->release();
@@ -147,13 +149,13 @@ void TakeRecorder::begin(const Region &area)
 // will finish the file whatever happens to us. False, without a take, when
 // a take with sound cannot be opened or its encoder is gone by then; a
 // failure with sound leaves nothing behind for a try without it.
-bool TakeRecorder::startWith(const Region &area, Sound with, double start)
+bool TakeRecorder::startWith(const Region &area, Sound with, double start, std::string *why)
 {
     std::string error;
     if (!writer->open(grabber->frameWidth(), grabber->frameHeight(), with, start, &error)) {
         // The sound's sources may be what failed: tried again without.
         if (with != Sound::None)
-            return false;
+            return *why = error, false;
         refuse(error);
         return true; // nothing to try again
     }
@@ -168,6 +170,7 @@ bool TakeRecorder::startWith(const Region &area, Sound with, double start)
     if (with != Sound::None) {
         writer->remove(false);
         taking = false;
+        *why = problem.empty() ? error : problem;
         return false;
     }
     fail(problem.empty() ? error : problem);

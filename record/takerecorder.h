@@ -71,7 +71,7 @@ public:
 
 private:
     void begin(const Region &area);
-    bool startWith(const Region &area, Sound with, double start);
+    bool startWith(const Region &area, Sound with, double start, std::string *why);
     bool soundServer();
     void record(const Region &area);
     bool send(long frame);
