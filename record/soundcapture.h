@@ -16,8 +16,8 @@ class SoundRing;
 class SoundCapture
 {
 public:
-    static const int rate = 48000;
-    static const int channels = 2;
+    static constexpr int rate = 48000;
+    static constexpr int channels = 2;
 
     SoundCapture() = default;
     ~SoundCapture();
