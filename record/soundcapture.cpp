@@ -4,6 +4,11 @@
 
 #include <algorithm>
 
+SoundCapture::~SoundCapture()
+{
+    close();
+}
+
 int64_t SoundCapture::available() const
 {
     return ring ? ring->written() : 0;

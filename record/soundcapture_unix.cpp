@@ -91,11 +91,6 @@ struct SoundCapture::Shared
     }
 };
 
-SoundCapture::~SoundCapture()
-{
-    close();
-}
-
 bool SoundCapture::open(Sound sound, double start, std::string *error)
 {
     close();

@@ -241,11 +241,6 @@ struct SoundCapture::Shared
     }
 };
 
-SoundCapture::~SoundCapture()
-{
-    close();
-}
-
 bool SoundCapture::open(Sound sound, double start, std::string *error)
 {
     close();
