@@ -100,22 +100,27 @@ const uint8_t *GdiGrabber::grab(int32_t x, int32_t y)
     const HGDIOBJ previous = SelectObject(memory, buffer.bitmap);
     if (!original)
         original = previous;
-    const Region desktop = virtualScreen();
-    ScreenPart part;
-    const bool onScreen = screenPart({ x - desktop.x, y - desktop.y, areaWidth, areaHeight },
-                                     desktop.width, desktop.height, &part);
-    if (!onScreen || part.width != areaWidth || part.height != areaHeight)
-        std::memset(buffer.pixels, 0, frameBytes());
-    // CAPTUREBLT: windows drawn in layers (translucent ones, the picker's
-    // own frame) are in the screen's pixels too.
-    if (onScreen
-        && !BitBlt(memory, part.areaX, part.areaY, part.width, part.height, screen,
-                   part.screenX + desktop.x, part.screenY + desktop.y, SRCCOPY | CAPTUREBLT))
+    if (!copyScreen(x, y, buffer.pixels))
         return nullptr;
     if (pointer)
         drawPointer(memory, x, y);
     GdiFlush(); // the pixels are read through the bitmap's memory, not GDI
     return buffer.pixels;
+}
+
+bool GdiGrabber::copyScreen(int32_t x, int32_t y, uint8_t *pixels)
+{
+    const Region desktop = virtualScreen();
+    ScreenPart part;
+    const bool onScreen = screenPart({ x - desktop.x, y - desktop.y, areaWidth, areaHeight },
+                                     desktop.width, desktop.height, &part);
+    if (!onScreen || part.width != areaWidth || part.height != areaHeight)
+        std::memset(pixels, 0, frameBytes());
+    // CAPTUREBLT: windows drawn in layers (translucent ones, the picker's
+    // own frame) are in the screen's pixels too.
+    return !onScreen
+        || BitBlt(memory, part.areaX, part.areaY, part.width, part.height, screen,
+                  part.screenX + desktop.x, part.screenY + desktop.y, SRCCOPY | CAPTUREBLT);
 }
 
 void GdiGrabber::drawPointer(HDC target, int32_t x, int32_t y)

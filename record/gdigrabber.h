@@ -29,6 +29,15 @@ public:
     void release() override;
     const uint8_t *grab(int32_t x, int32_t y) override;
 
+protected:
+    // Puts the area's pixels at (x, y) into `pixels`, the bitmap selected
+    // into `memory`, black where no screen is: false when the screen
+    // refuses.
+    virtual bool copyScreen(int32_t x, int32_t y, uint8_t *pixels);
+    bool drawsPointer() const { return pointer; }
+    int32_t width() const { return areaWidth; }
+    int32_t height() const { return areaHeight; }
+
 private:
     struct Buffer
     {

@@ -1,7 +1,8 @@
 // record on Windows: the take loop of Linux, woken by the registry's change
-// notification while capture is off, the frames from GDI.
+// notification while capture is off, the frames from the desktop's
+// duplication or from GDI.
 #include "record/avwriter.h"
-#include "record/gdigrabber.h"
+#include "record/dxgigrabber.h"
 #include "record/notifier.h"
 #include "record/record.h"
 #include "record/recorderclaim.h"
@@ -72,7 +73,7 @@ int runRecord(const RecordOptions &options)
     if (!stopEvent || !SetConsoleCtrlHandler(stopRequested, TRUE))
         return cannotStart("cannot catch Ctrl+C: " + systemMessage(GetLastError()));
 
-    GdiGrabber grabber(options.pointer);
+    DxgiGrabber grabber(options.pointer);
     std::string error;
     if (!grabber.open(&error))
         return cannotStart(error);
