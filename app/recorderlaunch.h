@@ -3,7 +3,8 @@
 // picker's executable, else on the PATH) runs as the picker's child and is
 // ended with it however it ends (a display change, a kill); it then finishes
 // the take in progress. On Windows `zorvi-settings.exe record` beside the
-// picker runs in a job object that ends it with the picker.
+// picker watches it and does the same, in a job object that ends it should
+// it not.
 #ifndef RECORDERLAUNCH_H
 #define RECORDERLAUNCH_H
 

@@ -1,8 +1,9 @@
 // zorvi-settings.exe beside the picker, with no console window, in a job
-// object that the system ends with the picker's last handle to it: however
-// the picker ends, so does the recorder, and the take it was writing plays
-// up to its last second or two. A picker that quits asks it to finish its
-// take first.
+// object that the system ends with the last handle to it. The recorder is
+// handed one once it runs, and watches the picker's process: however the
+// picker ends, the recorder saves the take it was writing and exits, and the
+// job then ends whatever is left. A picker that quits asks it to finish
+// first.
 #include "app/problemnotice.h"
 #include "app/recorderlaunch.h"
 #include "record/record.h"
@@ -13,8 +14,10 @@
 #include <QStringList>
 #include <QWinEventNotifier>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -60,6 +63,45 @@ void finish(HANDLE process, DWORD id)
     WaitForSingleObject(process, 5000);
 }
 
+// Starts `command` suspended, with no console window, inheriting one handle
+// alone: the picker's own process, named in pickerProcessVariable, which the
+// recorder watches.
+bool startSuspended(std::wstring *command, PROCESS_INFORMATION *started)
+{
+    HANDLE picker = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &picker,
+                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0))
+        return false;
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> attributeBytes(size);
+    const auto attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeBytes.data());
+    STARTUPINFOEXW startup {};
+    startup.StartupInfo.cb = sizeof startup.StartupInfo;
+    const bool listing = InitializeProcThreadAttributeList(attributes, 1, 0, &size);
+    if (listing
+        && UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &picker,
+                                     sizeof picker, nullptr, nullptr)) {
+        startup.StartupInfo.cb = sizeof startup;
+        startup.lpAttributeList = attributes;
+    }
+    const std::wstring variable(pickerProcessVariable,
+                                pickerProcessVariable + sizeof pickerProcessVariable - 1);
+    SetEnvironmentVariableW(variable.c_str(),
+                            std::to_wstring(reinterpret_cast<uintptr_t>(picker)).c_str());
+    const bool made = CreateProcessW(nullptr, command->data(), nullptr, nullptr, TRUE,
+                                     CREATE_NO_WINDOW | CREATE_SUSPENDED
+                                         | (startup.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0),
+                                     nullptr, nullptr, &startup.StartupInfo, started);
+    const DWORD error = GetLastError();
+    SetEnvironmentVariableW(variable.c_str(), nullptr);
+    if (listing)
+        DeleteProcThreadAttributeList(attributes);
+    CloseHandle(picker);
+    SetLastError(error);
+    return made;
+}
+
 } // namespace
 
 void startRecorder(QObject *owner)
@@ -74,7 +116,7 @@ void startRecorder(QObject *owner)
         return;
     }
     // The job's handle stays open on purpose: the system closes it when the
-    // picker ends, and ends the recorder with it.
+    // picker ends.
     const HANDLE job = CreateJobObjectW(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -88,14 +130,8 @@ void startRecorder(QObject *owner)
     // A picker restarted lets the recorder before finish its take rather
     // than go without one.
     std::wstring command = L"\"" + program.toStdWString() + L"\" record --wait 10";
-    STARTUPINFOW startup {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION started {};
-    // Suspended until it is in the job, so that not even its first
-    // instant outlives the picker.
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                        &started)) {
+    if (!startSuspended(&command, &started)) {
         cannotStart("zorvi-settings.exe could not be started (error "
                     + std::to_string(GetLastError()) + ")");
         return;
@@ -110,6 +146,12 @@ void startRecorder(QObject *owner)
     }
     ResumeThread(started.hThread);
     CloseHandle(started.hThread);
+    // Held by the recorder too, so that a picker gone leaves it time to save
+    // its take. Not before it runs: a recorder never resumed would hold the
+    // job forever.
+    HANDLE held = nullptr;
+    DuplicateHandle(GetCurrentProcess(), job, started.hProcess, &held, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
     watchEnd(owner, started.hProcess);
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, owner,
                      [started] { finish(started.hProcess, started.dwProcessId); });

@@ -18,9 +18,9 @@ struct RecordOptions
 };
 
 // For a key that exists (the caller has told the user otherwise). On Linux
-// X11, or a Wayland session through the desktop's portal; on Windows GDI, or
-// in a build without FFmpeg's libraries it says so (exit status 2). Returns
-// the exit code, as the other commands do.
+// X11, or a Wayland session through the desktop's portal; on Windows the
+// desktop's duplication or GDI, or in a build without FFmpeg's libraries it
+// says so (exit status 2). Returns the exit code, as the other commands do.
 int runRecord(const RecordOptions &options);
 
 #ifdef _WIN32
@@ -30,6 +30,11 @@ inline std::wstring recordStopEventName(unsigned long pid)
 {
     return L"Local\\zorvi-record-stop-" + std::to_wstring(pid);
 }
+
+// The picker hands its recorder, in this variable, an inherited handle of
+// the picker's own process (decimal): the recorder saves its take and exits
+// when the picker ends, however it ends.
+inline constexpr char pickerProcessVariable[] = "ZORVI_PICKER_PROCESS";
 #endif
 
 #endif // RECORD_H

@@ -14,10 +14,13 @@
 #include "settings/keywatch.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include <windows.h>
 
@@ -53,6 +56,27 @@ std::string videosFolder()
     return folder;
 }
 
+// The picker that started us, through the handle it let us inherit; null
+// when none did (or the variable was set by hand).
+HANDLE pickerProcess()
+{
+    const char *value = std::getenv(pickerProcessVariable);
+    if (!value)
+        return nullptr;
+    const auto picker = reinterpret_cast<HANDLE>(uintptr_t(std::strtoull(value, nullptr, 10)));
+    return GetProcessId(picker) ? picker : nullptr;
+}
+
+// The picker has gone: the take is saved, but should saving hang, the
+// recorder does not linger for it.
+void endSoon()
+{
+    std::thread([] {
+        Sleep(10000);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }).detach();
+}
+
 } // namespace
 
 int runRecord(const RecordOptions &options)
@@ -85,6 +109,7 @@ int runRecord(const RecordOptions &options)
     if (made)
         return cannotStart("cannot create the videos folder " + folder + ": " + made.message());
 
+    const HANDLE picker = pickerProcess();
     // The ticks are due to the millisecond, not to the system's 15.6 ms.
     timeBeginPeriod(1);
     KeyWatch key;
@@ -98,15 +123,18 @@ int runRecord(const RecordOptions &options)
         DWORD wait = key.watching() ? INFINITE : 1000;
         if (next >= 0)
             wait = DWORD((std::max<int64_t>(next - clock.now(), 0) + 999999) / 1000000);
-        const HANDLE handles[2] = { stopEvent, static_cast<HANDLE>(key.event()) };
-        const DWORD woke = MsgWaitForMultipleObjects(2, handles, FALSE, wait, QS_ALLINPUT);
+        const HANDLE handles[3] = { stopEvent, static_cast<HANDLE>(key.event()), picker };
+        const DWORD count = picker ? 3 : 2;
+        const DWORD woke = MsgWaitForMultipleObjects(count, handles, FALSE, wait, QS_ALLINPUT);
         if (woke == WAIT_FAILED)
             return cannotStart("cannot wait: " + systemMessage(GetLastError()));
-        if (woke == WAIT_OBJECT_0) {
+        if (woke == WAIT_OBJECT_0 || (picker && woke == WAIT_OBJECT_0 + 2)) {
+            if (woke != WAIT_OBJECT_0)
+                endSoon();
             recorder.end();
             return 0;
         }
-        if (woke == WAIT_OBJECT_0 + 2)
+        if (woke == WAIT_OBJECT_0 + count)
             notifier.process();
         const bool changed = woke == WAIT_OBJECT_0 + 1;
         if (changed)

@@ -4,8 +4,8 @@
 # recorder beside itself, with no console), a click on the capture button,
 # a drag of 200 x 100, a second click: one take in the Videos folder, read
 # back by ffprobe and ffmpeg as a player would. Then a second recorder is
-# refused, a picker killed during a take ends its recorder and leaves a take
-# that plays, and one closed lets its recorder save the whole take first.
+# refused, and a picker killed or closed during a take lets its recorder save
+# the whole take, then end.
 # Last, a take with the microphone's sound (Wine's WASAPI reads PulseAudio;
 # it offers no loopback of the output). Runs inside xsession.sh; prints a line for each
 # expectation that fails and exits 1 if any did.
@@ -83,15 +83,18 @@ check="a second recorder is refused"
 "${zs[@]}" record >"$tmp/second" 2>&1 && fail "a second recorder ran"
 grep -q "another zorvi-settings record runs" "$tmp/second" || fail "refused without saying why: $(cat "$tmp/second")"
 
-check="the picker killed during a take: its recorder ends and the take plays"
+check="the picker killed during a take: its recorder saves the whole take and ends"
 capture 480 210 1
+on=$clicked
 within 30 eval '[ "$(takes | wc -l)" = 2 ]' || fail "no second take"
 sleep 4
+off=$(now)
 { kill -KILL "$picker"; wait "$picker"; } 2>/dev/null
 within 20 eval '[ "$(recorders)" = 0 ]' || fail "the recorder outlived the picker"
 file=$(takes | tail -1)
 lasts "$file" v || fail "the killed take does not play"
-awk -v p="${length:-0}" 'BEGIN { exit !(p >= 2) }' || fail "the killed take kept ${length:-0} s"
+awk -v p="${length:-0}" -v c="$(awk -v a="$on" -v b="$off" 'BEGIN { print b - a }')" \
+    'BEGIN { exit !((p - c) ^ 2 <= 0.3 ^ 2) }' || fail "the killed take kept ${length:-0} s of $on to $off"
 
 check="the picker closed during a take: its recorder saves the whole take first"
 first_start
