@@ -7,7 +7,8 @@
 # refused, and a picker killed or closed during a take lets its recorder save
 # the whole take, then end.
 # Last, a take with the microphone's sound (Wine's WASAPI reads PulseAudio;
-# it offers no loopback of the output). Runs inside xsession.sh; prints a line for each
+# it offers no loopback of the output), whose notification's icon opens the
+# folder. Runs inside xsession.sh; prints a line for each
 # expectation that fails and exits 1 if any did.
 #
 #     tools/xsession.sh tests/e2e/record_wine.sh ZORVI.EXE ZORVI_SETTINGS.EXE
@@ -120,7 +121,21 @@ sleep 3
 "${zs[@]}" set open_cam 0
 file=$(takes | tail -1)
 within 30 finished "$file" || fail "the take never ended"
+
+check="the take's notification: a click on its icon opens the takes' folder"
+# With no notification area on the X desktop, Wine shows the icons in a
+# window of its own.
+tray=$(xdotool search --name '^Wine System Tray$' | head -1)
+if [ -n "$tray" ]; then
+    read -r x y < <(xwininfo -id "$tray" | awk '/Absolute upper-left [XY]/ { printf "%s ", $NF }')
+    xdotool mousemove $((x + 8)) $((y + 8)) sleep 0.3 click 1
+    within 10 eval 'xdotool search --name "^Videos$" >/dev/null' || fail "no window of the Videos folder"
+else
+    fail "no notification icon"
+fi
 { kill "$recorder"; wait "$recorder"; } 2>/dev/null
+
+check="the microphone's sound through WASAPI, as long as the picture"
 same "$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$file" | tr '\n' ' ')" "h264 opus "
 lasts "$file" v && picture=$length || fail "no picture"
 lasts "$file" a && sound=$length || fail "no sound"
