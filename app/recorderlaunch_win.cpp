@@ -63,9 +63,10 @@ void finish(HANDLE process, DWORD id)
     WaitForSingleObject(process, 5000);
 }
 
-// Starts `command` suspended, with no console window, inheriting one handle
-// alone: the picker's own process, named in pickerProcessVariable, which the
-// recorder watches.
+// Starts `command` with no console window, inheriting one handle alone: the
+// picker's own process, named in pickerProcessVariable, which the recorder
+// watches. Suspended until it is in the job, so that not even its first
+// instant outlives the picker.
 bool startSuspended(std::wstring *command, PROCESS_INFORMATION *started)
 {
     HANDLE picker = nullptr;
@@ -89,10 +90,11 @@ bool startSuspended(std::wstring *command, PROCESS_INFORMATION *started)
                                 pickerProcessVariable + sizeof pickerProcessVariable - 1);
     SetEnvironmentVariableW(variable.c_str(),
                             std::to_wstring(reinterpret_cast<uintptr_t>(picker)).c_str());
-    const bool made = CreateProcessW(nullptr, command->data(), nullptr, nullptr, TRUE,
-                                     CREATE_NO_WINDOW | CREATE_SUSPENDED
-                                         | (startup.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0),
-                                     nullptr, nullptr, &startup.StartupInfo, started);
+    const bool made
+        = CreateProcessW(nullptr, command->data(), nullptr, nullptr, TRUE,
+                         CREATE_NO_WINDOW | CREATE_SUSPENDED
+                             | (startup.lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0),
+                         nullptr, nullptr, &startup.StartupInfo, started);
     const DWORD error = GetLastError();
     SetEnvironmentVariableW(variable.c_str(), nullptr);
     if (listing)
