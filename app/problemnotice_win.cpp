@@ -3,6 +3,7 @@
 #include "app/problemnotice.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QSystemTrayIcon>
 
 void noticeProblem(const std::string &summary, const std::string &body)
@@ -11,7 +12,9 @@ void noticeProblem(const std::string &summary, const std::string &body)
         return;
     static QSystemTrayIcon *icon = nullptr;
     if (!icon) {
-        icon = new QSystemTrayIcon(QApplication::windowIcon(), qApp);
+        // The title bar's logo: the application has no icon of its own, and
+        // a notification icon without a picture is never shown.
+        icon = new QSystemTrayIcon(QIcon(QStringLiteral(":/Image/LOGO.png")), qApp);
         icon->setToolTip(QStringLiteral("Zorvi"));
         icon->show();
     }

@@ -1,6 +1,7 @@
 #!/bin/bash
-# The capture button under Wine as a new user meets it: a key made by
-# zorvi-settings init and nothing else, the picker alone (it starts its
+# The capture button under Wine as a new user meets it. First a picker with
+# no recorder beside it, which says so in the notification area. Then a key
+# made by zorvi-settings init and nothing else, the picker alone (it starts its
 # recorder beside itself, with no console), a click on the capture button,
 # a drag of 200 x 100, a second click: one take in the Videos folder, read
 # back by ffprobe and ffmpeg as a player would. Then a second recorder is
@@ -39,6 +40,21 @@ capture() {
 # A sound server as the desktop runs one, playing a tone: what Wine's WASAPI reads.
 sound_server
 pactl set-default-source zorvitest.monitor
+
+tray() { xdotool search --name '^Wine System Tray$' >/dev/null; }
+
+check="a picker with no recorder beside it says so in the notification area"
+cp -r "$(dirname "${zorvi[1]}")" "$tmp/alone"
+rm "$tmp/alone/zorvi-settings.exe"
+"${zs[@]}" init >/dev/null
+wine "$tmp/alone/zorvi.exe" 2>"$tmp/alone.err" &
+picker=$!
+within 30 up || fail "no window"
+within 20 tray || fail "no notification icon"
+grep -q "no zorvi-settings.exe beside the picker" "$tmp/alone.err" || fail "no word on standard error"
+wmctrl -ic "$window"
+within 20 ended || fail "the picker did not close"
+within 10 eval '! tray' || fail "its icon outlived it"
 
 check="the picker started alone starts its recorder"
 first_start
@@ -125,9 +141,9 @@ within 30 finished "$file" || fail "the take never ended"
 check="the take's notification: a click on its icon opens the takes' folder"
 # With no notification area on the X desktop, Wine shows the icons in a
 # window of its own.
-tray=$(xdotool search --name '^Wine System Tray$' | head -1)
-if [ -n "$tray" ]; then
-    read -r x y < <(xwininfo -id "$tray" | awk '/Absolute upper-left [XY]/ { printf "%s ", $NF }')
+icons=$(xdotool search --name '^Wine System Tray$' | head -1)
+if [ -n "$icons" ]; then
+    read -r x y < <(xwininfo -id "$icons" | awk '/Absolute upper-left [XY]/ { printf "%s ", $NF }')
     xdotool mousemove $((x + 8)) $((y + 8)) sleep 0.3 click 1
     within 10 eval 'xdotool search --name "^Videos$" >/dev/null' || fail "no window of the Videos folder"
 else
