@@ -25,6 +25,13 @@ finished() {
     before=$(size_of "$1") && sleep 1 && [ "$(size_of "$1")" = "$before" ] && lasts "$1" v
 }
 now() { date +%s.%N; }
+# lasts_while_on FILE ON OFF: its picture plays, $length seconds, as long as capture was
+# on from ON to OFF, give or take a Wine program's start.
+lasts_while_on() {
+    lasts "$1" v || { fail "the take does not play"; return 1; }
+    awk -v p="$length" -v c="$(awk -v a="$2" -v b="$3" 'BEGIN { print b - a }')" \
+        'BEGIN { exit !((p - c) ^ 2 <= 0.3 ^ 2) }' || fail "a picture of $length s for $2 to $3"
+}
 # capture X Y 0|1: a hand's click on the capture button, the pointer come to rest on it
 # first (Wine may not yet know it is there when the press comes at once), and the flag
 # the picker then stores; $clicked is the click's instant.
@@ -41,7 +48,20 @@ capture() {
 sound_server
 pactl set-default-source zorvitest.monitor
 
-tray() { xdotool search --name '^Wine System Tray$' >/dev/null; }
+# With no notification area on the X desktop, Wine shows the icons in a
+# window of its own.
+tray() { xwininfo -name 'Wine System Tray' >/dev/null 2>&1; }
+# open_folder: a click on the first icon there, the pointer come to rest on it; true once
+# a window of the Videos folder is up. (Windows come and go under Wine: a search may
+# meet one gone, hence no xdotool search.)
+open_folder() {
+    local x y
+    read -r x y < <(xwininfo -name 'Wine System Tray' 2>/dev/null |
+        awk '/Absolute upper-left [XY]/ { printf "%s ", $NF }')
+    [ -n "$y" ] || return 1
+    xdotool mousemove $((x + 8)) $((y + 8)) sleep 0.3 click 1
+    within 5 eval 'xwininfo -name Videos >/dev/null 2>&1'
+}
 
 check="a picker with no recorder beside it says so in the notification area"
 cp -r "$(dirname "${zorvi[1]}")" "$tmp/alone"
@@ -86,10 +106,8 @@ file=$(takes | head -1)
 within 30 finished "$file" || fail "the take never ended"
 same "$(probe "$file" | cut -d, -f1,2)" "$w,$h"
 same "$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$file" | tr -d '\r' | tr '\n' ' ')" "h264 "
-lasts "$file" v && picture=$length || fail "no picture"
-# From click to click, give or take a Wine program's start.
-awk -v p="$picture" -v c="$(awk -v a="$on" -v b="$off" 'BEGIN { print b - a }')" \
-    'BEGIN { exit !((p - c) ^ 2 <= 0.3 ^ 2) }' || fail "a picture of $picture s for $on to $off"
+lasts_while_on "$file" "$on" "$off"
+picture=${length:-0}
 shows "$file" first "$w" "$h" $root
 shows "$file" last "$w" "$h" $white
 pointer_at "$file" "-$(awk -v p="$picture" 'BEGIN { print p - 1.2 }')" $((400 - x)) $((300 - y)) ||
@@ -107,10 +125,7 @@ sleep 4
 off=$(now)
 { kill -KILL "$picker"; wait "$picker"; } 2>/dev/null
 within 20 eval '[ "$(recorders)" = 0 ]' || fail "the recorder outlived the picker"
-file=$(takes | tail -1)
-lasts "$file" v || fail "the killed take does not play"
-awk -v p="${length:-0}" -v c="$(awk -v a="$on" -v b="$off" 'BEGIN { print b - a }')" \
-    'BEGIN { exit !((p - c) ^ 2 <= 0.3 ^ 2) }' || fail "the killed take kept ${length:-0} s of $on to $off"
+lasts_while_on "$(takes | tail -1)" "$on" "$off"
 
 check="the picker closed during a take: its recorder saves the whole take first"
 first_start
@@ -123,10 +138,7 @@ off=$(now)
 wmctrl -ic "$window"
 within 20 ended || fail "the picker did not close"
 within 20 eval '[ "$(recorders)" = 0 ]' || fail "the recorder outlived the picker"
-file=$(takes | tail -1)
-lasts "$file" v || fail "the closed take does not play"
-awk -v p="${length:-0}" -v c="$(awk -v a="$on" -v b="$off" 'BEGIN { print b - a }')" \
-    'BEGIN { exit !((p - c) ^ 2 <= 0.3 ^ 2) }' || fail "a picture of ${length:-0} s for $on to $off"
+lasts_while_on "$(takes | tail -1)" "$on" "$off"
 
 check="the microphone's sound through WASAPI, as long as the picture"
 "${zs[@]}" record --audio mic >"$tmp/out" 2>"$tmp/err" &
@@ -139,16 +151,7 @@ file=$(takes | tail -1)
 within 30 finished "$file" || fail "the take never ended"
 
 check="the take's notification: a click on its icon opens the takes' folder"
-# With no notification area on the X desktop, Wine shows the icons in a
-# window of its own.
-icons=$(xdotool search --name '^Wine System Tray$' | head -1)
-if [ -n "$icons" ]; then
-    read -r x y < <(xwininfo -id "$icons" | awk '/Absolute upper-left [XY]/ { printf "%s ", $NF }')
-    xdotool mousemove $((x + 8)) $((y + 8)) sleep 0.3 click 1
-    within 10 eval 'xdotool search --name "^Videos$" >/dev/null' || fail "no window of the Videos folder"
-else
-    fail "no notification icon"
-fi
+within 30 open_folder || fail "no window of the Videos folder"
 { kill "$recorder"; wait "$recorder"; } 2>/dev/null
 
 check="the microphone's sound through WASAPI, as long as the picture"
