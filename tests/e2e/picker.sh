@@ -45,6 +45,17 @@ check_frame_and_interior() {
 check_moves_and_captures() {
     start show_capture=1 capture_border=3
     drag 680 108 917 259 # by the title bar's empty end
+    if [ $wine = 1 ] && ! within 10 at 337 251 600 359; then
+        # Wine may take openbox's late word of an earlier move of a quick
+        # drag for the window's place (once in CI, two steps of the path
+        # short). The store follows it there, and a second drag lands.
+        local left_x left_y
+        read -r left_x left_y _ < <(geometry)
+        echo "NOTE Wine left the dragged window at $left_x $left_y; dragged again"
+        within 10 eval '[ "$(region | cut -d " " -f 1)" = "$left_x" ]' ||
+            fail "the store did not follow Wine's place: $(region)"
+        drag $((left_x + 580)) $((left_y + 8)) 917 259
+    fi
     within 10 at 337 251 600 359 || fail "not dragged: $(geometry)"
     # What a capture program takes: the frame's outer corner, below the title.
     local x y w h inner shot
